@@ -1,0 +1,38 @@
+# Entry points: make (build), make test (every test, ends with CTest's summary), make demo.
+JOBS ?= 2
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+CMAKE_FLAGS ?=
+
+.PHONY: all build test unit asan e2e clean format bootstrap
+
+all: build
+
+bootstrap:
+	@sh tools/bootstrap
+
+build: bootstrap
+	cmake -S . -B $(BUILD) -DWERROR=ON $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The sanitizer build runs the unit tests first; the full suite runs last so that its
+# summary closes the output.
+test: build asan
+	cd $(BUILD) && ctest -j$(JOBS) --output-on-failure
+
+asan: bootstrap
+	cmake -S . -B $(ASAN_BUILD) -DWERROR=ON -DSANITIZE=ON -DBUILD_BENCH=OFF >/dev/null
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	cd $(ASAN_BUILD) && ctest -j$(JOBS) -L unit --output-on-failure
+
+unit: build
+	cd $(BUILD) && ctest -j$(JOBS) -L unit --output-on-failure
+
+e2e: build
+	cd $(BUILD) && ctest -j$(JOBS) -L e2e --output-on-failure
+
+format:
+	clang-format -i common/*.cpp common/*.h setup/*.cpp setup/*.h bench/*.cpp
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

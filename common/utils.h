@@ -1,0 +1,182 @@
+/* Utility library: managed strings, the shared tokenizer, keyword lists, paths, files and
+ * directories, the log and the fatal-error calls.
+ *
+ * Ownership: strings returned by SaveStr*, GetEnv, GetToolPath, GetDirFileList and the other
+ * functions documented as "managed" come from GetMem and belong to the caller (PutMem).
+ * GetToken, StripPath, StripFn and FileSearch return static buffers that the next call of
+ * the same function overwrites. LineBuf and Line are shared scratch buffers.
+ *
+ * A keyword list is a string whose first character is its delimiter: ",a,b,c," or " a b c ".
+ */
+#ifndef COMMON_UTILS_H
+#define COMMON_UTILS_H
+
+#include <dirent.h>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define UTILS_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#define UTILS_NORETURN __attribute__((noreturn))
+#else
+#define UTILS_PRINTF(f, a)
+#define UTILS_NORETURN
+#endif
+
+#define LINEBUF_SIZE 4096
+#define LINE_SIZE 262143
+#define TOKEN_SIZE 128
+
+/* ---- Shared globals ---- */
+
+extern char *my_name;              /* program name: names the log and prefixes messages */
+extern char LineBuf[LINEBUF_SIZE]; /* small files read whole; the line reader's current line */
+extern char Line[LINE_SIZE];       /* scratch for messages and query results */
+
+/* ---- Strings in managed memory ---- */
+
+/* The formatted text as a new managed string of exactly its length + 1. Out of memory is
+ * fatal ("Unable to allocate memory", status 1). */
+char *SaveStr(const char *fmt, ...) UTILS_PRINTF(1, 2);
+/* A managed verbatim copy of src. */
+char *SaveStr_(const char *src);
+/* Like SaveStr, formatted through a 65535-byte scratch; null when fmt is null. */
+char *SaveStr__(const char *fmt, ...) UTILS_PRINTF(1, 2);
+/* "\n<my_name>: <message> : <system error text>\n" on standard error, then exit(1). */
+void SysError(const char *fmt, ...) UTILS_PRINTF(1, 2) UTILS_NORETURN;
+
+/* ---- The shared tokenizer (one scan at a time for the whole program) ---- */
+
+extern char *szIn;                     /* scan position in the text being tokenized */
+extern char *szTokenIn;                /* copy of szIn taken when a token call finishes */
+extern char GetTokenBuf[TOKEN_SIZE];   /* the last token of GetToken (at most 127 characters) */
+extern char chTokenDel;                /* delimiter that ended the last token; 0 at the end */
+#define TOKEN_LINE_MODE ((const char *)-1) /* GetToken text: continue the scan in line mode */
+
+/* Next token copied into GetTokenBuf, or null at the end. text starts a new scan, null
+ * continues it, TOKEN_LINE_MODE continues it in line mode (a newline ending a token gives
+ * null). A backslash escapes the next character ("\n", "\r", "\t" are translated). */
+char *GetToken(const char *text, const char *delims);
+/* The n-th token (1-based; n <= 1 gives the first) of text, or null. */
+char *GetTokenN(const char *text, const char *delims, int n);
+/* Like GetToken but in place: the delimiter after the token becomes a NUL; returns a pointer
+ * into text. */
+char *GetTokenParse(char *text, const char *delims);
+/* Number of tokens GetToken would return for text; a scan in progress is left untouched. */
+int GetTokenCount(const char *text, const char *delims);
+/* Positions the scan at text without reading; returns text. */
+char *SetTokenBuf(char *text);
+/* The current scan position. */
+char *GetTokenBufInput(void);
+
+/* ---- Keyword lists and searching ---- */
+
+/* 1-based position of word in the keyword list, 0 when absent or an argument is null. */
+unsigned FindToken(const char *word, const char *list);
+/* First occurrence of pattern in text; null when absent, when an argument is null and when
+ * pattern is empty. */
+char *StrStr(const char *text, const char *pattern);
+/* The larger of a and b (b when equal). */
+double MaxD(double a, double b);
+
+/* Reads one line of standard input into buf (len bytes with the NUL); the newline is not
+ * kept. Returns buf, or null when nothing was read before end of input or a 0xFF byte. */
+char *Gets(char *buf, int len);
+
+/* ---- Paths ---- */
+
+char *StripPath(const char *path);     /* last name of path; static 128-byte buffer */
+char *StripFn(const char *path);       /* directory part of path, "." when none; static 256 */
+char *GetToolPath(const char *argv0);  /* managed: absolute directory holding the program */
+char *GetEnv(const char *name);        /* managed copy of the variable, null when unset */
+
+/* ---- Files and directories ---- */
+
+#define FT_NONE 0    /* GetFileType: missing or cannot be examined */
+#define FT_DIR 1     /* directory */
+#define FT_LINK 2    /* symbolic link (the link itself) */
+#define FT_OTHER 3   /* anything else */
+
+char *ReadDir(DIR *dir);                /* name of the next entry, null at the end */
+/* Managed listing " . .. a b " of dir in directory order, null when it cannot be opened. */
+char *GetDirFileList(const char *dir);
+/* 1 when entry name exists in dir (looked up in the parent's listing, not with stat).
+ * A null dir takes name as the whole path; a null or empty name splits dir. */
+int FindFile(const char *dir, const char *name);
+int GetFileType(const char *path);
+/* Makes sure directory path exists (mkdir -p), creates an empty file in it when file is
+ * given, then applies mode, owner and group. Any failing command ends the run. Returns path. */
+const char *CreateFile(const char *path, const char *file, const char *mode, const char *owner,
+                       const char *group);
+/* Removes dir/name (dir itself when name is null) with rm -rf when it exists. Returns dir. */
+const char *DeleteFile(const char *dir, const char *name);
+
+/* ---- Whole-file reads, line reader, opening ---- */
+
+extern int LineLen;             /* LineBuf length before the last physical line appended */
+extern FILE *pIn;               /* the line reader's open file, null when none */
+extern char InputFileName[256]; /* path last passed to OpenInputFile */
+extern int FileStatus;          /* line reader: 0 open, 1 closed, 2 the last open failed */
+extern int SavedFileSize;       /* size of the file last loaded by GetSavedFileContent */
+
+/* Error policy of the open functions: 0 silent, 1 message and failure, 2 fatal. */
+#define REPORT_SILENT 0
+#define REPORT_WARN 1
+#define REPORT_FATAL 2
+
+int GetFileContent(const char *dir, const char *name);   /* into LineBuf, at most 4095 bytes */
+int GetFileContentR(const char *dir, const char *name, char *buf, int size);
+char *GetSavedFileContent(const char *dir, const char *name); /* managed; sets SavedFileSize */
+
+int OpenInputFile(const char *path, int report);
+int OpenInputFileF(int report, const char *fmt, ...) UTILS_PRINTF(2, 3);
+int GetFileLine(void);                 /* next logical line (backslash continuation) */
+int GetFileTextLine(const char *delims); /* next non-comment line, first token only */
+int CloseInputFile(int x);
+
+FILE *OpenFile(FILE *old, const char *path, const char *mode, int report);
+FILE *OpenFileF(FILE *old, const char *mode, int report, const char *fmt, ...)
+    UTILS_PRINTF(4, 5);
+int OpenRawFile(const char *path, int flags);
+int CreateTextFile(const char *path, const char *mode, int perm, const char *fmt, ...)
+    UTILS_PRINTF(4, 5);
+char *FileSearch(const char *path, const char *pattern, int report); /* static 512 bytes */
+
+int FindFile_(const char *dir, const char *name); /* existence by stat */
+int GetFileSize(const char *path);
+int GetFileTime(const char *path);
+char *FindExistingPath(const char *path, int *exists); /* managed */
+char *SearchDirFileList(const char *dir, const char *ext);    /* managed listing or null */
+const char *DeleteFile_(const char *path, const char *name);
+void RenameFile(const char *dir, const char *name, const char *newname);
+
+/* ---- Host probes ---- */
+
+int SniffLprng(void);
+int SniffCUPS(void);
+char *GetUserName(void); /* managed */
+char *GetHostname(void); /* managed or null */
+
+/* ---- Log and errors ---- */
+
+extern char flUseLog; /* logging is off until a program sets this */
+extern char *pLogPath; /* log directory, always "/tmp" */
+extern FILE *pLog;     /* the log stream while one message is written */
+
+/* Appends the formatted text to /tmp/<my_name>.log; the first message of a run truncates. */
+void PutLogMsg(const char *fmt, ...) UTILS_PRINTF(1, 2);
+/* Formats into Line; level 1 prints "WARNING: ..." and returns 1, level 2 prints
+ * "ERROR: ..." and exits with status, other levels return the level silently. */
+int ErrorMsg(int level, int status, const char *fmt, ...) UTILS_PRINTF(3, 4);
+/* "<my_name>: <message>\n" on standard error. */
+void errormsg(const char *fmt, ...) UTILS_PRINTF(1, 2);
+void exit_app(int status) UTILS_NORETURN;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
