@@ -168,6 +168,9 @@ extern FILE *pLog;     /* the log stream while one message is written */
 
 /* Appends the formatted text to /tmp/<my_name>.log; the first message of a run truncates. */
 void PutLogMsg(const char *fmt, ...) UTILS_PRINTF(1, 2);
+/* 1 when /tmp/<my_name>.log is absent or a regular file (not a link): only then may the log,
+ * or a command's output, be written to it. */
+int LogIsSafe(void);
 /* Formats into Line; level 1 prints "WARNING: ..." and returns 1, level 2 prints
  * "ERROR: ..." and exits with status, other levels return the level silently. */
 int ErrorMsg(int level, int status, const char *fmt, ...) UTILS_PRINTF(3, 4);
