@@ -6,6 +6,7 @@
 #ifndef SETUP_SETUP_H
 #define SETUP_SETUP_H
 
+#include "MemMgr.h"
 #include "utils.h"
 
 #ifdef __cplusplus
@@ -13,22 +14,22 @@ extern "C" {
 #endif
 
 #define SETUP_VERSION "4.50.11"
-#define MAKER_DIR "Orvel"        /* maker directory under the install base */
-#define PRODUCT_DIR "vpxx"       /* product directory under the maker directory */
-#define DEFAULT_BASE "/opt"      /* default install base */
+#define MAKER_DIR "Orvel"   /* maker directory under the install base */
+#define PRODUCT_DIR "vpxx"  /* product directory under the maker directory */
+#define DEFAULT_BASE "/opt" /* default install base */
 #define ARCHIVE_BASE "OrvelSolarisVpxx"
 
 /* ---- Run-wide globals (entry.cpp) ---- */
 
-extern char *pPathToSetup;       /* directory holding the program: the install medium */
-extern char *pOrvelInstallDir;   /* the work directory, /tmp/OrvelInstall by default */
-extern char *pCmdLineInstallDir; /* install base named on the command line */
-extern char *pCurrentInstallDir; /* base of an earlier installation, or null */
-extern char *pTargetInstallDir;  /* chosen install base */
-extern char *pAppDir;            /* application directory <base>/Orvel/vpxx */
-extern char *pOrvelPkgName;      /* "TLVNvpxx", set by the readiness checks */
+extern char *pPathToSetup;                   /* directory holding the program: the install medium */
+extern char *pOrvelInstallDir;               /* the work directory, /tmp/OrvelInstall by default */
+extern char *pCmdLineInstallDir;             /* install base named on the command line */
+extern char *pCurrentInstallDir;             /* base of an earlier installation, or null */
+extern char *pTargetInstallDir;              /* chosen install base */
+extern char *pAppDir;                        /* application directory <base>/Orvel/vpxx */
+extern char *pOrvelPkgName;                  /* "TLVNvpxx", set by the readiness checks */
 extern const char *pBinaryInstanceCheckList; /* programs whose instances block an upgrade */
-extern char flCreatedTmpDir;     /* 1 when this run created the command-line work base */
+extern char flCreatedTmpDir;           /* 1 when this run created the command-line work base */
 extern const char *InstallInfo[6];     /* messages 10..14 and a null */
 extern const char *InstallSiteInfo[5]; /* messages 10, 11, 17, 18 and a null */
 
@@ -52,6 +53,44 @@ extern const char *const NLS_PORTUGUESE[SETUP_MESSAGES];
 
 /* Text of message index (0..70) in the language picked from LANG at the first call. */
 const char *nlsSetupStrCvt(int index);
+
+/* ---- Readiness checks (checks.cpp) ---- */
+
+/* 1 when the installation may proceed, 0 when the user is not root. Ends the run itself
+ * for a refused release or when the user declines to go on past an older print daemon. */
+int readyForInstallation(void);
+/* 1 when the user chose to quit while programs of the comma list run, 0 when none runs. */
+int QuitForRunningProcesses(const char *list);
+
+/* ---- Space check (space.cpp) ---- */
+
+/* Returns when there is room for the work area and the install area (or when the work
+ * area's free space cannot be read); otherwise prints why and ends the run with status 0. */
+void FreeSpaceForInstall(const char *workDir, const char *targetBase, const char *makerDir);
+
+/* ---- Media staging (staging.cpp) ---- */
+
+/* Loads the medium's list ("disks", else "DISKS" upper-cased up to "end_of_list") of dir
+ * into LineBuf; ends the run with status 1 when neither exists. Returns dir. */
+const char *GetDisksData(const char *dir);
+/* Copies every file the medium's list names into the work directory. */
+void copyMediaFiles(void);
+/* Joins the listed archive pieces, in list order, into the work directory's archive. */
+void genZFile(void);
+
+/* ---- Install sequence and clean-up (sequence.cpp) ---- */
+
+/* main after start-up: space check, running programs, relocation, staging, install,
+ * clean-up; never returns. */
+void runInstallSequence(void) UTILS_NORETURN;
+/* Moves an earlier installation to the chosen base and points /opt/Orvel/vpxx at it. */
+void relocatePreviousInstallation(void);
+/* Rebuilds the work directory, stages the medium into it and installs; returns 0. */
+int installFromSite(const char *workDir);
+/* The install sequence proper; 0, or 1 when the user chose to quit at a package-list check. */
+int Install(void);
+/* Removes the work directory and runs the installed tool's maintenance commands. */
+void OrvelClean(const char *workDir);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,4 @@
+// Text menu engine: shared state.
+#include "TextMenu.h"
+
+char flExitTextMenu = 0;

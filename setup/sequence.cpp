@@ -1,0 +1,114 @@
+// The install sequence after start-up: space, running programs, relocation of an earlier
+// installation, staging, the install proper, clean-up.
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "SysCmd.h"
+#include "setup.h"
+
+namespace {
+
+// The link that always leads to the application directory, wherever the base is.
+constexpr const char *kProbeBase = DEFAULT_BASE;
+
+[[noreturn]] void failWorkDir(const char *what, const char *dir) {
+  fprintf(stderr, "ERROR: %s %s: %s\n", what, dir, strerror(errno));
+  fputs("Remove it or choose another work area (setup /new_work_area_path).\n", stderr);
+  exit(1);
+}
+
+void enterWorkDir() {
+  if (chdir(pOrvelInstallDir) != 0)
+    failWorkDir("cannot change to the work directory", pOrvelInstallDir);
+}
+
+// Runs one maintenance command of the installed tool; its status does not matter.
+void runMaintenance(const char *option) {
+  char line[512];
+  int n = snprintf(line, sizeof line, "%s/vpqadmin %s", pAppDir, option);
+  if (n > 0 && n < static_cast<int>(sizeof line)) {
+    int status = system(line);
+    (void)status;
+  }
+  fputs(".", stdout);
+}
+
+}  // namespace
+
+void relocatePreviousInstallation(void) {
+  SysCmd(CMD_RM_R, LOG_WARN, " %s", pAppDir);
+  char *makerPath = SaveStr("%s/%s", pTargetInstallDir, MAKER_DIR);
+  CreateFile(makerPath, NULL, "755", NULL, NULL);
+  PutMem(makerPath);
+  SysCmd(CMD_MV, LOG_FATAL, "-f %s/%s/%s %s/%s", pCurrentInstallDir, MAKER_DIR, PRODUCT_DIR,
+         pTargetInstallDir, MAKER_DIR);
+
+  char probe[512];
+  snprintf(probe, sizeof probe, "%s/%s/%s", kProbeBase, MAKER_DIR, PRODUCT_DIR);
+  if (strcmp(probe, pAppDir) != 0) {
+    SysCmd(CMD_RM, LOG_WARN, "%s", probe);
+    SysCmd(CMD_LN, LOG_FATAL, "-s %s/%s/%s %s", pTargetInstallDir, MAKER_DIR, PRODUCT_DIR, probe);
+  }
+}
+
+int installFromSite(const char *workDir) {
+  // The work directory must be new: staging appends to the archive, and a directory this
+  // run did not make could hold anything.
+  DeleteFile(workDir, NULL);
+  if (mkdir(workDir, 0777) != 0) failWorkDir("cannot create the work directory", workDir);
+  copyMediaFiles();
+  Install();
+  return 0;
+}
+
+int Install(void) {
+  if (!readyForInstallation()) return 0;
+
+  genZFile();
+  SysCmd(CMD_UNCOMPRESS, LOG_FATAL, "%s/%s.tar.Z", pOrvelInstallDir, ARCHIVE_BASE);
+  enterWorkDir();
+  SysCmd(CMD_TAR_X, LOG_FATAL, "%s/%s.tar", pOrvelInstallDir, ARCHIVE_BASE);
+  char *tarName = SaveStr("%s.tar", ARCHIVE_BASE);
+  DeleteFile(pOrvelInstallDir, tarName);
+  PutMem(tarName);
+
+  SysCmd(CMD_CHMOD, LOG_QUIET, "755 %s/%s", pTargetInstallDir, MAKER_DIR);
+  return 0;
+}
+
+void OrvelClean(const char *workDir) {
+  if (chdir("/") != 0) {
+    // the removal below uses an absolute path
+  }
+  SysCmd(CMD_RM_R, LOG_WARN, " %s", workDir);
+  if (flCreatedTmpDir) {
+    if (chdir(kProbeBase) == 0) SysCmd(CMD_RM_R, LOG_WARN, " %s", pOrvelInstallDir);
+    // The work base this run made goes too, when nothing else was put there.
+    char *base = SaveStr_(pOrvelInstallDir);
+    char *slash = strrchr(base, '/');
+    if (slash && slash != base) {
+      *slash = '\0';
+      rmdir(base);
+    }
+    PutMem(base);
+  }
+  runMaintenance("-upgrade");
+  runMaintenance("-clean");
+  fputs("\n", stdout);
+  fflush(stdout);
+}
+
+void runInstallSequence(void) {
+  FreeSpaceForInstall(pOrvelInstallDir, pTargetInstallDir, MAKER_DIR);
+  if (pCurrentInstallDir) {
+    if (QuitForRunningProcesses(pBinaryInstanceCheckList)) exit(0);
+    if (strcmp(pTargetInstallDir, pCurrentInstallDir) != 0) relocatePreviousInstallation();
+  }
+  installFromSite(pOrvelInstallDir);
+  OrvelClean(pOrvelInstallDir);
+  exit(0);
+}

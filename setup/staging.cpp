@@ -1,0 +1,69 @@
+// Media staging: the medium's list names the files to copy into the work directory; the
+// archive pieces among them ("pkg_tar.*") are joined in list order into one compressed
+// archive. Media that keep only upper-case names carry the list as "DISKS".
+#include <ctype.h>
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "SysCmd.h"
+#include "setup.h"
+
+namespace {
+
+constexpr const char *kEndOfList = "end_of_list";
+constexpr size_t kEndLen = 11;
+
+// Upper-cases the list up to the marker; the marker and what follows stay as written.
+void upcaseList(char *text) {
+  for (char *p = text; *p; p++) {
+    if (strncmp(p, kEndOfList, kEndLen) == 0) break;
+    *p = static_cast<char>(toupper(static_cast<unsigned char>(*p)));
+  }
+}
+
+bool isPiece(const char *name) {
+  return strncmp(name, "pkg_tar.", 8) == 0 || strncmp(name, "PKG_TAR.", 8) == 0;
+}
+
+}  // namespace
+
+const char *GetDisksData(const char *dir) {
+  if (GetFileContent(dir, "disks")) return dir;
+  if (!GetFileContent(dir, "DISKS")) ErrorMsg(2, 1, nlsSetupStrCvt(21), MAKER_DIR);
+  upcaseList(LineBuf);
+  return dir;
+}
+
+// Lines end at the marker line; a marker inside a line ends only that line. Names are
+// taken whole (they are file names on the medium, never cut to a buffer).
+void copyMediaFiles(void) {
+  GetDisksData(pPathToSetup);
+  char *lineState = NULL;
+  for (char *line = strtok_r(LineBuf, "\n\r", &lineState); line;
+       line = strtok_r(NULL, "\n\r", &lineState)) {
+    if (strcmp(line, kEndOfList) == 0) break;
+    char *nameState = NULL;
+    for (char *name = strtok_r(line, " \t\r\n", &nameState); name;
+         name = strtok_r(NULL, " \t\r\n", &nameState)) {
+      if (strcmp(name, kEndOfList) == 0) break;
+      SysCmd(CMD_CP, LOG_FATAL, "%s/%s %s", pPathToSetup, name, pOrvelInstallDir);
+    }
+  }
+}
+
+void genZFile(void) {
+  if (chdir(pOrvelInstallDir) != 0) {
+    ErrorMsg(2, 1, "cannot change to the work directory %s: %s", pOrvelInstallDir, strerror(errno));
+  }
+  GetDisksData(pOrvelInstallDir);
+  char *state = NULL;
+  for (char *name = strtok_r(LineBuf, " \n\r", &state); name;
+       name = strtok_r(NULL, " \n\r", &state)) {
+    if (strcmp(name, kEndOfList) == 0) break;
+    if (!isPiece(name) || !FindFile(pOrvelInstallDir, name)) continue;
+    SysCmd(-CMD_CAT, LOG_FATAL, "%s/%s >> %s/%s.tar.Z", pOrvelInstallDir, name, pOrvelInstallDir,
+           ARCHIVE_BASE);
+  }
+}
