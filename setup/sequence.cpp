@@ -76,6 +76,12 @@ int Install(void) {
   DeleteFile(pOrvelInstallDir, tarName);
   PutMem(tarName);
 
+  if (!pCurrentInstallDir) {
+    if (installPackage()) return 1;  // the user chose to quit at a package-list check
+  } else {
+    upgradePackage();
+  }
+
   SysCmd(CMD_CHMOD, LOG_QUIET, "755 %s/%s", pTargetInstallDir, MAKER_DIR);
   return 0;
 }

@@ -40,6 +40,13 @@ int parseCommandLineOptions(int argc, char **argv);
 char *locatePreviousInstallation(void);
 /* Cuts a path in place down to its install base; returns str (null for null). */
 char *StripToBaseName(char *str);
+/* The search of locatePreviousInstallation with the probe <base>/Orvel/vpxx: a managed base
+ * directory, or null. A dangling link there is removed. */
+char *locateInstallationUnder(const char *base);
+/* Start-up of main: logging, default work directory, program name and medium, command
+ * table, language, command line, earlier installation, install base and application
+ * directory. May end the run ("-v", unusable work base). */
+void startUp(int argc, char **argv);
 
 /* ---- Messages (messages.cpp) ---- */
 
@@ -91,6 +98,48 @@ int installFromSite(const char *workDir);
 int Install(void);
 /* Removes the work directory and runs the installed tool's maintenance commands. */
 void OrvelClean(const char *workDir);
+
+/* ---- Package install and upgrade (package.cpp) ---- */
+
+extern const char *pPathToInstallf; /* "/usr/sbin/installf", run directly */
+
+/* Carries out <work>/<listDir>/pkg.list; 1 when the user chose to quit at a "checkps"
+ * line, else 0. */
+int ProcessPkgList(const char *listDir);
+/* Copies every regular file of the new pkgmap over the installed one, registers it, and
+ * rewrites the installed package's version. */
+void upgradeSolarisPackage(const char *pkgName, const char *workDir);
+/* Fresh install: directories, flag file, pkgadd, scripts, spool, package list. Returns 1
+ * when the user chose to quit at a "checkps" line; ends the run when pkgadd fails. */
+int installPackage(void);
+/* Upgrade in place: package files, flag file, scripts. */
+void upgradePackage(void);
+
+/* ---- Generated configuration and scripts (scripts.cpp, script_templates.cpp) ---- */
+
+extern const char *const ScriptShShell;        /* "#!/bin/sh" */
+extern const char *const ScriptBanner;         /* comment banner; its one "%d" is the year */
+extern const char *const SimpleScript;         /* launcher: pAppDir, pAppDir, file */
+extern const char *const OrvelPrintvpxxScript; /* queue interface */
+extern const char *const pv4DriverScript;      /* driver interface, "driver" */
+extern const char *const pv5DriverScript;      /* driver interface, "v5driver" */
+extern const char *const OrvelVSFScript;       /* filter */
+
+/* Fresh install: the application directory (755 under /opt, else 775 and the link
+ * /opt/Orvel/vpxx). */
+void createInstallationDirectories(const char *base);
+/* Writes <appDir>/.vp_cfg: " V5 ", " LPRng " or " CUPS " (CUPS wins), mode 0644. */
+void createPrintingSubsystemFile(const char *appDir);
+/* Writes the four interface scripts into pAppDir; links the queue script for LPRng. */
+void createQueueScripts(const char *spoolBase);
+/* 1 when the script was written, 0 when it could not be opened. */
+int generateOrvelPrintvpxxScript(const char *path, const char *shell, const char *tmpl);
+int generatev4v5DriverScript(const char *path, const char *shell, const char *tmpl);
+int generateOrvelVSFScript(const char *path, const char *shell, const char *tmpl,
+                           const char *spoolDir);
+/* Writes a launcher from tmpl and its three arguments; returns path. */
+const char *GenSimpleScript(const char *path, const char *shell, const char *tmpl, const char *a1,
+                            const char *a2, const char *a3);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,343 @@
+// Package install and upgrade: pkgadd and the package's command list on a fresh install;
+// file-by-file replacement, registration and a new version on an upgrade.
+#include <errno.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "SysCmd.h"
+#include "setup.h"
+
+const char *pPathToInstallf = "/usr/sbin/installf";
+
+namespace {
+
+constexpr const char *kWordDelims = " \n\r";
+constexpr const char *kKeywords = ",dir,dirto,t,c,m,#,v,s,newdir,checkps";
+constexpr const char *kAttributes = ",mode,bat,owner,group,link,name,sed";
+constexpr const char *kOperators = ",<,<=,=,>,>=,";
+
+enum Keyword {
+  kOther,
+  kDir,
+  kDirTo,
+  kTouch,
+  kCopy,
+  kModify,
+  kComment,
+  kIf,
+  kSet,
+  kNewDir,
+  kCheckPs
+};
+enum Attribute { kUnknown, kMode, kBat, kOwner, kGroup, kLink, kName, kSed };
+
+// Library directories of the driver's toolkit, made when an upgrade finds no lib.
+constexpr const char *kLibDirs[] = {
+    "%s/lib/gtk",
+    "%s/lib/gtk/modules",
+    "%s/lib/gtk/modules/2.2.0",
+    "%s/lib/gtk/modules/2.2.0/engines",
+    "%s/lib/gtk/modules/2.2.0/immodules",
+    "%s/lib/gtk/modules/2.2.0/loaders",
+    "%s/lib/gtk/modules/etc",
+    "%s/lib/gtk/modules/etc/gtk-2.0",
+    "%s/lib/gtk/modules/etc/pango",
+    "%s/lib/gtk/modules/include",
+    "%s/lib/gtk/modules/modules",
+    "%s/lib/gtk/modules/pango",
+    "%s/lib/gtk/modules/pango/1.2.0",
+    "%s/lib/gtk/modules/pango/1.2.0/modules",
+};
+
+// The running system's release, read once per package list; null when it cannot be read.
+struct Release {
+  bool read = false;
+  char text[TOKEN_SIZE] = "";
+  const char *get() {
+    if (!read) {
+      read = true;
+      ResponseLine *out = GetCmdResponse(CMD_UNAME, NULL, " -r");
+      const char *tok = out ? GetToken(out->str, " \t\r\n") : NULL;
+      if (tok) snprintf(text, sizeof text, "%s", tok);
+      FreeResponseList(out);
+    }
+    return text[0] ? text : NULL;
+  }
+};
+
+// Byte-wise comparison of the system release with word under the operator.
+bool conditionHolds(Release &release, const char *op, const char *word) {
+  const char *sys = release.get();
+  if (!sys) {
+    errno = errno ? errno : ENOENT;
+    perror(nlsSetupStrCvt(60));
+    return false;
+  }
+  int c = strcmp(sys, word);
+  switch (FindToken(op, kOperators)) {
+    case 1:
+      return c < 0;
+    case 2:
+      return c <= 0;
+    case 3:
+      return c == 0;
+    case 4:
+      return c > 0;
+    case 5:
+      return c >= 0;
+    default:
+      return false;
+  }
+}
+
+// The rest of the line after the scan position, without its line end; null when empty.
+char *restOfLine(char *state) {
+  if (!state) return NULL;
+  state += strspn(state, " ");
+  state[strcspn(state, "\n\r")] = '\0';
+  return *state ? state : NULL;
+}
+
+// Edits appDir/name with a sed script. sed writes into a temporary file of the work
+// directory and its errors go to the log; the file is replaced only when sed succeeded,
+// and keeps its own permission bits.
+void sedEdit(const char *script, const char *name) {
+  char *file = SaveStr("%s/%s", pAppDir, name);
+  char *tmp = SaveStr("%s/%s.tmp", pOrvelInstallDir, my_name);
+  char *sed = GetCmdNoFlags(CMD_SED);
+  if (!sed) {
+    fprintf(stderr, "ERROR: unable to locate system command 'sed'\n");
+    exit(0);
+  }
+  if (SysCmd(1, LOG_FATAL, "{ %s %s %s > %s; }", sed, script, file, tmp) == 0) {
+    struct stat st;
+    if (stat(file, &st) == 0) chmod(tmp, st.st_mode & 07777);
+    SysCmd(CMD_CP, LOG_QUIET, "%s %s", tmp, file);
+  }
+  SysCmd(CMD_RM, LOG_QUIET, "%s", tmp);
+  PutMem(sed);
+  PutMem(tmp);
+  PutMem(file);
+}
+
+// Applies the attribute pairs that follow an action on appDir/name.
+void applyAttributes(const char *name, char **state) {
+  bool first = true;
+  for (char *attr; (attr = strtok_r(NULL, kWordDelims, state)) != NULL; first = false) {
+    Attribute a = static_cast<Attribute>(FindToken(attr, kAttributes));
+    // A sed script is the rest of the line, but only as the first attribute.
+    char *value = (a == kSed && first) ? restOfLine(*state) : strtok_r(NULL, kWordDelims, state);
+    if (!value) return;  // incomplete pair
+    switch (a) {
+      case kMode:
+        SysCmd(CMD_CHMOD, LOG_FATAL, "%s %s/%s", value, pAppDir, name);
+        break;
+      case kBat: {
+        char *launcher = SaveStr("/usr/bin/%s", value);
+        GenSimpleScript(launcher, ScriptShShell, SimpleScript, pAppDir, pAppDir, name);
+        PutMem(launcher);
+        break;
+      }
+      case kOwner:
+        SysCmd(CMD_CHOWN, LOG_FATAL, "-R %s %s/%s", value, pAppDir, name);
+        break;
+      case kGroup:
+        SysCmd(CMD_CHGRP, LOG_FATAL, "-R %s %s/%s", value, pAppDir, name);
+        break;
+      case kLink:
+        SysCmd(CMD_LN, LOG_FATAL, "-s %s/%s %s", pAppDir, name, value);
+        break;
+      case kName:
+        SysCmd(CMD_MV, LOG_FATAL, "%s/%s %s/%s", pAppDir, name, pAppDir, value);
+        break;
+      case kSed:
+        sedEdit(value, name);
+        if (first) return;  // the script took the rest of the line
+        break;
+      case kUnknown:
+        break;
+    }
+  }
+}
+
+// Runs one command line built in a 512-byte buffer; a line that does not fit is not run.
+void runFixedLine(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+void runFixedLine(const char *fmt, ...) {
+  char line[512];
+  va_list ap;
+  va_start(ap, fmt);
+  int n = vsnprintf(line, sizeof line, fmt, ap);
+  va_end(ap);
+  if (n < 0 || n >= static_cast<int>(sizeof line)) {
+    fprintf(stderr, "WARNING: command line too long, not run: %.60s...\n", line);
+    PutLogMsg("WARNING_MSG: command line too long, not run: %s...\n", line);
+    return;
+  }
+  int status = system(line);
+  (void)status;
+}
+
+}  // namespace
+
+int ProcessPkgList(const char *listDir) {
+  char *path = SaveStr("%s/%s/pkg.list", pOrvelInstallDir, listDir);
+  OpenInputFile(path, REPORT_FATAL);
+  PutMem(path);
+  Release release;
+
+  while (GetFileLine()) {
+    char *state = NULL;
+    char *keyword = strtok_r(LineBuf, kWordDelims, &state);
+    while (keyword) {
+      Keyword k = static_cast<Keyword>(FindToken(keyword, kKeywords));
+      if (k == kComment) break;
+      char *name = strtok_r(NULL, kWordDelims, &state);
+      if (!name) break;  // a keyword without its argument does nothing
+
+      bool act = true;
+      switch (k) {
+        case kDir:
+          SysCmd(CMD_CP_R, LOG_WARN, "%s/%s/%s %s", pOrvelInstallDir, listDir, name, pAppDir);
+          break;
+        case kDirTo: {
+          char *dest = strtok_r(NULL, kWordDelims, &state);
+          if (!dest) {
+            act = false;
+            break;
+          }
+          SysCmd(CMD_CP_R, LOG_WARN, "%s/%s/%s %s", pOrvelInstallDir, listDir, name, dest);
+          break;
+        }
+        case kTouch:
+          SysCmd(CMD_TOUCH, LOG_WARN, "%s/%s", pAppDir, name);
+          break;
+        case kModify:
+        case kSet:
+          act = FindFile(pAppDir, name);
+          break;
+        case kIf: {
+          char *word = strtok_r(NULL, kWordDelims, &state);
+          keyword = (word && conditionHolds(release, name, word))
+                        ? strtok_r(NULL, kWordDelims, &state)
+                        : NULL;
+          continue;  // the command after the condition, if it holds
+        }
+        case kNewDir: {
+          if (FindFile(pAppDir, name)) {
+            act = false;
+            break;
+          }
+          char *dir = SaveStr("%s/%s", pAppDir, name);
+          CreateFile(dir, NULL, "775", NULL, NULL);
+          PutMem(dir);
+          break;
+        }
+        case kCheckPs:
+          if (QuitForRunningProcesses(name)) {
+            CloseInputFile(0);
+            return 1;
+          }
+          break;
+        case kCopy:
+        case kOther:
+        default:
+          SysCmd(CMD_CP, LOG_WARN, "%s/%s/%s %s", pOrvelInstallDir, listDir, name, pAppDir);
+          break;
+      }
+      if (act) applyAttributes(name, &state);
+      break;
+    }
+  }
+  CloseInputFile(0);
+  return 0;
+}
+
+void upgradeSolarisPackage(const char *pkgName, const char *workDir) {
+  if (!FindFile(pAppDir, "lib")) {
+    char *lib = SaveStr("%s/lib", pAppDir);
+    CreateFile(lib, NULL, "755", NULL, NULL);
+    PutMem(lib);
+    for (const char *fmt : kLibDirs) SysCmd(CMD_MKDIR, LOG_FATAL, fmt, pAppDir);
+  }
+
+  char *map = SaveStr("%s/%s/pkgmap", workDir, pkgName);
+  OpenInputFile(map, REPORT_FATAL);
+  PutMem(map);
+  while (GetFileLine()) {
+    char *state = NULL;
+    char *field[7];
+    int n = 0;
+    for (char *f = strtok_r(LineBuf, " \t\r\n", &state); f && n < 7;
+         f = strtok_r(NULL, " \t\r\n", &state))
+      field[n++] = f;
+    if (n < 7 || FindToken(field[1], ",f,d,i,") != 1) continue;  // regular files only
+    const char *type = field[1], *cls = field[2], *p = field[3];
+    const char *mode = field[4], *owner = field[5], *group = field[6];
+    if (p[0] == '/') {
+      runFixedLine("%s -c %s %s %s %s %s %s %s 1>/dev/null 2>/dev/null", pPathToInstallf, cls,
+                   pkgName, p, type, mode, owner, group);
+      runFixedLine("cp %s/%s/root%s %s", pOrvelInstallDir, pkgName, p, p);
+    } else {
+      runFixedLine("%s -c %s %s %s/%s/%s %s %s %s %s 1>/dev/null 2>/dev/null", pPathToInstallf, cls,
+                   pkgName, pTargetInstallDir, MAKER_DIR, p, type, mode, owner, group);
+      runFixedLine("cp %s/%s/reloc/%s %s/%s/%s", pOrvelInstallDir, pkgName, p, pTargetInstallDir,
+                   MAKER_DIR, p);
+    }
+    fputs(".", stdout);
+    fflush(stdout);
+  }
+  runFixedLine("%s -f %s 1>/dev/null 2>/dev/null", pPathToInstallf, pkgName);
+
+  // The new version goes in through a copy; the copy replaces pkginfo only when sed made it.
+  SysCmd(CMD_RM, LOG_WARN, "/var/sadm/pkg/%s/pkginfo.tmp", pkgName);
+  char line[512];
+  int len = snprintf(line, sizeof line,
+                     "sed -e\"s/VERSION=[0-9.].*/VERSION=%s/\" /var/sadm/pkg/%s/pkginfo >> "
+                     "/var/sadm/pkg/%s/pkginfo.tmp",
+                     SETUP_VERSION, pkgName, pkgName);
+  int status = (len > 0 && len < static_cast<int>(sizeof line)) ? system(line) : -1;
+  fputs(".", stdout);
+  fflush(stdout);
+  if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    SysCmd(CMD_MV, LOG_WARN, "/var/sadm/pkg/%s/pkginfo.tmp /var/sadm/pkg/%s/pkginfo", pkgName,
+           pkgName);
+  } else {
+    PutLogMsg("WARNING_MSG: the version of %s was not rewritten\n", pkgName);
+    SysCmd(CMD_RM, LOG_WARN, "/var/sadm/pkg/%s/pkginfo.tmp", pkgName);
+  }
+}
+
+int installPackage(void) {
+  createInstallationDirectories(pTargetInstallDir);
+  createPrintingSubsystemFile(pAppDir);
+  if (chdir(pOrvelInstallDir) != 0) {
+    ErrorMsg(2, 1, "cannot change to the work directory %s: %s", pOrvelInstallDir, strerror(errno));
+  }
+  if (SysCmd(-CMD_PKGADD, LOG_WARN, "-d %s %s", pOrvelInstallDir, pOrvelPkgName) != 0) {
+    DeleteFile(pAppDir, ".vp_cfg");
+    SysCmd(CMD_RM_R, LOG_WARN, " %s", pAppDir);
+    fflush(stdout);
+    exit(0);
+  }
+  char *spool = SaveStr("/var/spool/%s", MAKER_DIR);
+  createQueueScripts(spool);
+  CreateFile(spool, NULL, "775", NULL, NULL);
+  char *download = SaveStr("%s/%s/__vpa_download__", spool, PRODUCT_DIR);
+  CreateFile(download, NULL, "777", NULL, NULL);
+  PutMem(download);
+  PutMem(spool);
+  return ProcessPkgList(".");
+}
+
+void upgradePackage(void) {
+  upgradeSolarisPackage(pOrvelPkgName, pOrvelInstallDir);
+  createPrintingSubsystemFile(pAppDir);
+  char *spool = SaveStr("/var/spool/%s", MAKER_DIR);
+  createQueueScripts(spool);
+  PutMem(spool);
+}
