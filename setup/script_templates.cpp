@@ -1,0 +1,322 @@
+// Templates of the scripts the installer writes. Each is a printf format; the generators
+// in scripts.cpp fill them. All interface scripts read the flag file .vp_cfg at run time
+// and branch on the print subsystem it names (the last known word wins, V5 by default).
+#include <string>
+
+#include "setup.h"
+
+const char *const ScriptShShell = "#!/bin/sh";
+
+const char *const ScriptBanner =
+    R"SH(##############################################################
+#                                                            #
+#  Orvel printing services for Unix systems                  #
+#  Written by setup, the installer of the package TLVNvpxx.  #
+#  Copyright (c) %d Orvel. Do not edit: setup rewrites it.  #
+#                                                            #
+##############################################################
+
+
+)SH";
+
+// Launcher in /usr/bin: pAppDir, pAppDir, the file of the package list.
+const char *const SimpleScript = R"SH(
+VPrintFileSourceDir=`pwd`
+export VPrintFileSourceDir
+
+cd %s
+exec %s/%s $*
+)SH";
+
+// Queue interface: pAppDir; "vpxx"; "vprintvpxx" twice (BSD log); "vpxx" (V5); "vpxx" (CUPS).
+const char *const OrvelPrintvpxxScript = R"SH(ToolPath="%s"
+CfgFlags=`cat ${ToolPath}/.vp_cfg`
+
+for flag in ${CfgFlags}
+do
+	case $flag in
+	LPRng | V5 | AIX | BSD | CUPS)
+		flConfig=$flag
+		;;
+	esac
+done
+
+case ${flConfig:-V5} in
+AIX)
+	cd ${ToolPath}
+	${ToolPath}/AixInterface $*
+	;;
+BSD)
+	VPrintQueue=`pwd`
+	VPrintPrinter=`basename $VPrintQueue`
+	${ToolPath}/vpr%stty -d$VPrintPrinter -f >%s.log 2>%s.log
+	;;
+LPRng)
+	VPrintFileSourceDir=`pwd`
+	export VPrintFileSourceDir
+	VPrintQueue=`echo "$1" | sed 's/^-P//'`
+	SPOOL_DIR=`echo "$2" | sed 's/^-d//'`
+	FFL=`echo "$3" | sed -e "s|^-e|${SPOOL_DIR}/|" -e "s|,| ${SPOOL_DIR}/|g"`
+	options=`echo "$4" | sed -e 's/^-Z/-o/' -e 's/,/ -o/g'`
+	VPrintUser_name=`echo "$5" | sed 's/^-n//'`
+	VPrintHost_name=`echo "$6" | sed 's/^-h//'`
+	export VPrintQueue SPOOL_DIR VPrintUser_name VPrintHost_name
+	cd ${ToolPath}
+	${ToolPath}/vprvpxxtty -d${VPrintQueue} -f $options $FFL 1>>/dev/null 2>>/dev/null
+	exit 0
+	;;
+V5)
+	PATH=/usr/sbin:/usr/bin
+	VPrintPrinter=`/usr/bin/basename $0`
+	VPrintRequest_id=$1
+	VPrintUser_name=$2
+	VPrintTitle=`echo "$3" | sed 's/###[ 0-9A-z#].*//'`
+	VPrintCopies=$4
+	VPrintOption_list=$5
+	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
+	shift 5
+	cd ${ToolPath}
+	${ToolPath}/vpr%stty -d$VPrintPrinter -i $*
+	;;
+CUPS)
+	PATH=/usr/sbin:/usr/bin
+	VPrintPrinter=$PRINTER
+	VPrintRequest_id=$1
+	VPrintUser_name=$2
+	VPrintTitle=$3
+	VPrintCopies=$4
+	VPrintOption_list=$5
+	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
+	shift 5
+	cd ${ToolPath}
+	${ToolPath}/vpr%stty -d$VPrintPrinter -i $*
+	;;
+esac
+)SH";
+
+namespace {
+
+// The head shared by both driver scripts: pAppDir, and "v" so that .%sp_cfg names .vp_cfg.
+const char kDriverHead[] = R"SH(ToolPath="%s"
+CfgFlags=`cat ${ToolPath}/.%sp_cfg`
+
+for flag in ${CfgFlags}
+do
+	case $flag in
+	LPRng | V5 | AIX | BSD | CUPS)
+		flConfig=$flag
+		;;
+	esac
+done
+
+case ${flConfig:-V5} in
+)SH";
+
+// The toolkit's module files, in the library directories an upgrade makes.
+const char kDriverModules[] =
+    R"SH(	PANGO_RC_FILE="${ToolPath}/lib/gtk/modules/etc/pango/pangorc"
+	GTK_IM_MODULE_FILE="${ToolPath}/lib/gtk/modules/etc/gtk-2.0/gtk.immodules"
+	GDK_PIXBUF_MODULE_FILE="${ToolPath}/lib/gtk/modules/etc/gtk-2.0/gdk-pixbuf.loaders"
+	export PANGO_RC_FILE GTK_IM_MODULE_FILE GDK_PIXBUF_MODULE_FILE
+)SH";
+
+// System V spooler: printer from the script's name, job arguments, then the files.
+const char kDriverV5Head[] = R"SH(	PATH=/usr/sbin:/usr/bin:/bin
+	PRINTER=`/usr/bin/basename $0`
+	VPrintRequest_id="-o JobID=$1"
+	UserName=`echo "-u$2" | sed 's/@.*//'`
+	Title=`echo "-t $3" | sed 's/###[ 0-9A-z#].*/-t /'`
+	VPrintCopies="-oCopies=$4"
+	OptList=$5
+	export PATH PRINTER VPrintRequest_id UserName Title VPrintCopies OptList
+	shift 5
+	case `uname -s` in
+	HP-UX)
+		OptionList=`echo "$OptList" | sed -e 's/ -oBSD[A-z0-9].*//g' -e 's/ / -o/g'`
+		;;
+	SunOS)
+		LD_LIBRARY_PATH="${ToolPath}/lib:${ToolPath}/lib/gtk:/lib:/usr/lib"
+		export LD_LIBRARY_PATH
+		OptionList=`echo "$OptList" | sed -e "s/flist=['A-z0-9].*//g" -e 's/ / -o/g'`
+		;;
+	*)
+		OptionList=`echo "$OptList" | sed -e 's/ / -o/g'`
+		;;
+	esac
+	[ -n "$OptionList" ] && OptionList=" -o$OptionList"
+	DISPLAY=${DISPLAY:-":0.0"}
+	export DISPLAY
+)SH";
+
+// CUPS: PRINTER comes from the spooler's environment.
+const char kDriverCupsHead[] = R"SH(	PATH=/usr/sbin:/usr/bin:/bin
+	RequestID="-o JobID=$1"
+	UserName=`echo "-u $2" | sed 's/"//g'`
+	Title=`echo "-t $3" | sed 's/"//g'`
+	Copies="-oCopies=$4"
+	OptionList=`echo "$5" | sed -e 's/"//g' -e 's/ / -o /g'`
+	[ -n "$OptionList" ] && OptionList="-o $OptionList"
+	export PATH RequestID UserName Title Copies
+	shift 5
+	DISPLAY=${DISPLAY:-":0.0"}
+	export DISPLAY
+)SH";
+
+// Driver interface running "driver": pAppDir, "v".
+const std::string kV4Driver =
+    std::string(kDriverHead) + "AIX)\n" + kDriverModules +
+    R"SH(	${ToolPath}/driver -f AIX $* 1>>/dev/null 2>>/dev/null
+	exit 0;
+	;;
+LPRng | BSD)
+	VPrintFileSourceDir=`pwd`
+	export VPrintFileSourceDir
+	PRINTER=`echo "$1" | sed 's/^-P//'`
+	SPOOL_DIR=`echo "$2" | sed 's/^-d//'`
+	FFL=`echo "$3" | sed -e "s|^-e|${SPOOL_DIR}/|" -e "s|,| ${SPOOL_DIR}/|g"`
+	OptionList=`echo "$4" | sed -e 's/^-Z/-o/' -e 's/,/ -o/g'`
+	UserName=`echo "$5" | sed 's/^-n/-u /'`
+	VPrintHost_name=`echo "$6" | sed 's/^-h//'`
+	export PRINTER SPOOL_DIR UserName VPrintHost_name
+	${ToolPath}/driver -d${PRINTER} $OptionList $FFL 1>>/dev/null 2>>/dev/null
+	exit 0
+	;;
+V5)
+)SH" +
+    kDriverModules + kDriverV5Head +
+    R"SH(	${ToolPath}/driver -d${PRINTER} $VPrintCopies $UserName $Title $OptionList $* 1>>/dev/null 2>>/dev/null
+	exit 0
+	;;
+CUPS)
+)SH" +
+    kDriverModules + kDriverCupsHead +
+    R"SH(	${ToolPath}/driver -d${PRINTER} $Copies $UserName $Title $OptionList $* 1>>/dev/null 2>>/dev/null
+	exit 0
+	;;
+esac
+)SH";
+
+// Driver interface running "v5driver": pAppDir, "v". No toolkit module files.
+const std::string kV5Driver =
+    std::string(kDriverHead) +
+    R"SH(AIX)
+	${ToolPath}/v5driver -f AIX $* 1>>/dev/null 2>>/dev/null
+	exit 0;
+	;;
+V5)
+)SH" +
+    kDriverV5Head +
+    R"SH(	${ToolPath}/v5driver -d${PRINTER} $VPrintCopies $UserName $Title $OptionList $* 1>>/dev/null 2>>/dev/null
+	exit 0
+	;;
+CUPS)
+)SH" +
+    kDriverCupsHead +
+    R"SH(	${ToolPath}/v5driver -d${PRINTER} $Copies $UserName $Title $OptionList $* 1>>/dev/null 2>>/dev/null
+	exit 0
+	;;
+esac
+)SH";
+
+}  // namespace
+
+const char *const pv4DriverScript = kV4Driver.c_str();
+const char *const pv5DriverScript = kV5Driver.c_str();
+
+// Runs the filter until it succeeds; the argument words follow "vsf".
+#define VSF_RETRY(args)                                                        \
+  "\t_exitVal=1\n\twhile [ $_exitVal -ne 0 ]\n\tdo\n\t\t${ToolPath}/vsf " args \
+  "\n\t\t_exitVal=$?\n\tdone\n"
+
+// Filter: pAppDir, the spool directory.
+const char *const OrvelVSFScript = R"SH(ToolPath="%s"
+SpoolDir="%s"
+CfgFlags=`cat ${ToolPath}/.vp_cfg`
+
+for flag in ${CfgFlags}
+do
+	case $flag in
+	LPRng | V5 | AIX | BSD | CUPS)
+		flConfig=$flag
+		;;
+	esac
+done
+
+case ${flConfig:-V5} in
+AIX)
+	# AIX
+	cd ${ToolPath}
+)SH" VSF_RETRY("$*") R"SH(	;;
+BSD)
+	# BSD
+	VPrintQueue=`pwd`
+	VPrintPrinter=`basename $VPrintQueue`
+	JobFile=${SpoolDir}/${VPrintPrinter}/${VPrintPrinter}.$$
+	mkdir -p ${SpoolDir}/${VPrintPrinter}
+	cat > $JobFile
+	cd ${ToolPath}
+)SH" VSF_RETRY("$JobFile") R"SH(	rm -f $JobFile
+	;;
+LPRng)
+	# LPRng
+	VPrintQueue=`pwd`
+	VPrintPrinter=`basename $VPrintQueue`
+	SPOOL_DIR=$VPrintQueue
+	Files=""
+	flRemoveJob="False"
+	while getopts C:A:F:H:J:L:P:Q:a:d:e:f:h:j:k:l:n:s:w:y:t:x: opt
+	do
+		case $opt in
+		f)
+			Files="$Files $OPTARG"
+			;;
+		d)
+			SPOOL_DIR=$OPTARG
+			;;
+		esac
+	done
+	JobFiles=""
+	for f in $Files
+	do
+		if [ "$f" = "(stdin)" ]
+		then
+			f=${SPOOL_DIR}/${VPrintPrinter}.$$
+			cat > $f
+			flRemoveJob="True"
+		fi
+		JobFiles="$JobFiles $f"
+	done
+	cd ${ToolPath}
+)SH" VSF_RETRY("$JobFiles") R"SH(	if [ "$flRemoveJob" = "True" ]
+	then
+		rm -f ${SPOOL_DIR}/${VPrintPrinter}.$$
+	fi
+	;;
+V5)
+	# V5
+	PATH=/usr/sbin:/usr/bin
+	VPrintPrinter=`/usr/bin/basename $0`
+	VPrintRequest_id=$1
+	VPrintUser_name=$2
+	VPrintTitle=`echo "$3" | sed 's/###[ 0-9A-z#].*//'`
+	VPrintCopies=$4
+	VPrintOption_list=$5
+	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
+	shift 5
+	cd ${ToolPath}
+)SH" VSF_RETRY("$*") R"SH(	;;
+CUPS)
+	# CUPS
+	PATH=/usr/sbin:/usr/bin
+	VPrintPrinter=$PRINTER
+	VPrintRequest_id=$1
+	VPrintUser_name=$2
+	VPrintTitle=$3
+	VPrintCopies=$4
+	VPrintOption_list=$5
+	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
+	shift 5
+	cd ${ToolPath}
+)SH" VSF_RETRY("$*") R"SH(	;;
+esac
+)SH";
