@@ -248,6 +248,16 @@ int AvailSpace(const char *dir, const char *name, double needed) {
     /* Walk up; stop at "/" or "." (their parents are themselves) and accept only a real
      * ancestor, so the walk always ends. */
     const char *parent = StripFn(current);
+    char longParent[kPathSize];
+    if (parent[0] == '\0') {
+      /* Too long for StripFn's buffer: cut at the last slash here, by the same rule. */
+      const char *slash = strrchr(current, '/');
+      size_t keep = slash == nullptr ? 0 : (slash == current ? 1 : slash - current);
+      if (keep == 0) return 0;
+      memcpy(longParent, current, keep);
+      longParent[keep] = '\0';
+      parent = longParent;
+    }
     size_t parentLength = strlen(parent);
     bool dot = strcmp(parent, ".") == 0 && current[0] != '/';
     bool ancestor = parentLength < strlen(current) && strncmp(parent, current, parentLength) == 0;

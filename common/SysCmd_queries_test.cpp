@@ -328,6 +328,13 @@ TEST_F(QueriesTest, AvailSpaceWalksUpToAnExistingDirectory) {
                    "echo '/dev/x 5000 4000 1000 80% /'");
   WriteCommand("du", "for a; do p=$a; done\necho \"300	$p\"");
 
+  /* Longer than StripFn's 256-byte buffer: still walks up to base. */
+  std::string longMissing = base + "/" + std::string(240, 'm') + "/" + std::string(240, 'n');
+  EXPECT_EQ(AvailSpace(longMissing.c_str(), nullptr, 1000), 1);
+  EXPECT_EQ(ReadFile("df.paths"),
+            longMissing + "\n" + base + "/" + std::string(240, 'm') + "\n" + base + "\n");
+  WriteFile("df.paths", "");
+
   std::string missing = base + "/missing/deeper";
   EXPECT_EQ(AvailSpace(missing.c_str(), nullptr, 1000), 1);
   EXPECT_EQ(ReadFile("df.paths"), missing + "\n" + base + "/missing\n" + base + "\n");
