@@ -111,8 +111,8 @@ char *GetToolPath(const char *argv0) {
     if (reached == "/") return SaveStr("/%.*s", static_cast<int>(d.size()), d.data());
     return SaveStr("%s/%.*s", reached.c_str(), static_cast<int>(d.size()), d.data());
   }
-  std::string full = cwd + "/" + argv0;
-  return SaveStr_(DirPart(full).c_str());
+  /* "bin/setup" gives W/bin; a bare "setup" gives W/. */
+  return SaveStr("%s/%s", cwd.c_str(), dir.c_str());
 }
 
 char *GetEnv(const char *name) {
