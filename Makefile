@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all build test unit asan e2e clean format bootstrap
+.PHONY: all build test unit asan e2e demo clean format bootstrap
 
 all: build
 
@@ -30,6 +30,9 @@ unit: build
 
 e2e: build
 	cd $(BUILD) && ctest -j$(JOBS) -L e2e --output-on-failure
+
+demo: build
+	bash tools/demo
 
 format:
 	clang-format -i common/*.cpp common/*.h setup/*.cpp setup/*.h bench/*.cpp
