@@ -246,6 +246,18 @@ void Settle(const SysCommand &row) {
   }
 }
 
+/* Resolves the rows against each absolute directory of the colon list, splitting it in
+ * place (the rows keep pointers into it); stops at the first directory after which
+ * nothing is left unresolved. Returns 1 while some row is still unresolved. */
+int FillFromList(char *list) {
+  int left = 1;
+  for (char *dir = GetTokenParse(list, ":"); dir != nullptr; dir = GetTokenParse(nullptr, ":")) {
+    if (UsableDir(dir)) left = FillCmdPaths(dir);
+    if (!left) break;
+  }
+  return left;
+}
+
 /* Lazy resolution when still on, for the rows TestCmd, GetCmd and GetCmdNoFlags serve. */
 void ResolveIfLazy(int index) {
   if (flInitSysCmd && index >= 2 && index <= CMD_LAST && ComList[index].dir == nullptr)
@@ -266,19 +278,11 @@ int InitSysCmdList(int arg) {
   FullSearchPath = BuildFullSearchPath();
 
   int left = 1;
-  if (SearchPaths != nullptr) {
-    for (char *dir = GetTokenParse(SearchPaths, ":"); dir != nullptr && left;
-         dir = GetTokenParse(nullptr, ":")) {
-      if (UsableDir(dir)) left = FillCmdPaths(dir);
-    }
-  }
+  if (SearchPaths != nullptr) left = FillFromList(SearchPaths);
 
   char *path = GetEnv("PATH");
   if (left && path != nullptr) {
-    for (char *dir = GetTokenParse(path, ":"); dir != nullptr && left;
-         dir = GetTokenParse(nullptr, ":")) {
-      if (UsableDir(dir)) left = FillCmdPaths(dir);
-    }
+    left = FillFromList(path);
   } else {
     PutMem(path); /* no row points into it */
   }
