@@ -337,20 +337,21 @@ TEST_F(MemMgrTest, GrowthAfterBeforeAndMove) {
   char *h = static_cast<char *>(GetMem(300));  // 10 nodes: 13..22 is the first fit
   EXPECT_EQ(h, blk->data + 13 * 32);
   // Now free: 1..6; used: 0 (g), 7..10 (b3), 11..12 (f), 13..22 (h). Put a 3-node allocation
-  // at 4..6 and grow it by 3 nodes: after is b3, before (1..3) is free.
+  // at 4..6 and grow it by 1 node: after is b3, node 3 before is free, and the move
+  // overlaps two of its own nodes.
   char *m = static_cast<char *>(AdjustMem(nullptr, 90));
   EXPECT_EQ(m, blk->data + 32);  // first fit for 3 nodes is 1..3
   char *n = static_cast<char *>(GetMem(90));
   EXPECT_EQ(n, blk->data + 4 * 32);
   PutMem(m);
   for (int i = 0; i < 96; i++) n[i] = static_cast<char>(i + 1);
-  char *n2 = static_cast<char *>(AdjustMem(n, 180));
-  EXPECT_EQ(n2, blk->data + 32);
+  char *n2 = static_cast<char *>(AdjustMem(n, 100));
+  EXPECT_EQ(n2, blk->data + 3 * 32);
   for (int i = 0; i < 96; i++) ASSERT_EQ(n2[i], static_cast<char>(i + 1)) << i;
-  EXPECT_TRUE(AllZero(n2 + 96, 96));
-  EXPECT_EQ(blk->nodes[1].count, 6);
+  EXPECT_TRUE(AllZero(n2 + 96, 32));
+  EXPECT_EQ(blk->nodes[3].count, 4);
   EXPECT_EQ(blk->nodes[4].count, 0);
-
+  EXPECT_EQ(std::string(blk->mat, 8), "U  UUUUU");
   PutMem(n2);
   PutMem(b3);
   PutMem(f);
