@@ -100,6 +100,11 @@ TEST_F(EntryTest, CommandLineFormsWithoutAWorkBase) {
   EXPECT_EQ(pOrvelInstallDir, nullptr);
   EXPECT_EQ(flCreatedTmpDir, 0);
 
+  /* "install" takes the next word whatever it is, even -v. */
+  pCmdLineInstallDir = nullptr;
+  EXPECT_EQ(Parse({"setup", "install", "-v"}), 3);
+  EXPECT_STREQ(pCmdLineInstallDir, "-v");
+
   /* A trailing "install" with nothing behind it is ignored. */
   pCmdLineInstallDir = nullptr;
   EXPECT_EQ(Parse({"setup", "install"}), 2);
