@@ -62,7 +62,8 @@ check "sb_cat fails for a missing file" eval "! sb_cat /opt/nothing_$tag 2>/dev/
 sb_run -- /bin/sh -c "
   echo o >/opt/$tag && echo e >/etc/$tag && echo u >/usr/$tag && echo v >/var/$tag &&
   mkdir -p /export/opt/Orvel && echo x >/export/opt/Orvel/f && echo t >/tmp/$tag &&
-  rm $VARDIR/a && chmod 755 $VARDIR && echo more >>/medium/file && rm /medium/tree/sub/one"
+  rm $VARDIR/a && echo changed >>$VARDIR/b && chmod 755 $VARDIR && echo more >>/medium/file &&
+  rm /medium/tree/sub/one"
 check_eq "the writing run succeeds" 0 "$SB_RC"
 expected="/etc/$tag
 /export
@@ -76,7 +77,8 @@ expected="/etc/$tag
 /usr/$tag
 /var/$tag
 $VARDIR
-$VARDIR/a"
+$VARDIR/a
+$VARDIR/b"
 check_eq "sb_changes lists exactly the changed paths" "$(echo "$expected" | LC_ALL=C sort)" \
   "$(sb_changes)"
 check_eq "the sandbox sees its own writes" "o e u v x t" \
@@ -87,6 +89,9 @@ for p in /opt/$tag /etc/$tag /usr/$tag /var/$tag /export/opt/Orvel /tmp/$tag /me
   check "nothing reaches the host: $p" eval "[ ! -e $p ] && [ ! -L $p ]"
 done
 check "a file removed inside stays on the host" [ -f "$VARDIR/a" ]
+check_eq "a host file changed inside is unchanged on the host" "keep" "$(cat "$VARDIR/b")"
+check_eq "the sandbox sees the change" "keep
+changed" "$(sb_cat "$VARDIR/b")"
 check_eq "a mode changed inside stays on the host" 700 "$(stat -c %a "$VARDIR")"
 check_eq "the host's uname is untouched" "$host_uname_sum" "$(cksum </usr/bin/uname)"
 check_eq "the host's uname answers as before" "$host_uname" "$(uname -r)"
