@@ -41,6 +41,31 @@ int isDirectory(const char *path) {
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+/* 1 when path can stand unquoted in the command lines the run builds: no blank, control
+ * character or character the shell would interpret. Such a path would be split or
+ * reinterpreted there, and a split path given to "rm -rf" removes something else. */
+int isShellSafePath(const char *path) {
+  for (const unsigned char *c = reinterpret_cast<const unsigned char *>(path); *c; ++c) {
+    if (*c <= ' ' || *c == 0x7f) return 0;
+    if (strchr("\"'`$\\;&|<>()*?[]#~!{}^", *c) != nullptr) return 0;
+  }
+  return 1;
+}
+
+/* Ends the run for a directory named on the command line that cannot be used: message 3
+ * and "\n\n" on standard output, status 2. */
+[[noreturn]] void refuseDirectory(const char *path) {
+  printf(nlsSetupStrCvt(3), path);
+  printf("\n\n");
+  exit(2);
+}
+
+/* The install base named on the command line: the argument cut in place to its base. */
+void setInstallBase(char *arg) {
+  pCmdLineInstallDir = StripToBaseName(arg);
+  if (!isShellSafePath(pCmdLineInstallDir)) refuseDirectory(pCmdLineInstallDir);
+}
+
 /* Rewrites an absolute path in place without empty, "." and ".." components ("/.." is "/").
  * The result is never longer than the input. */
 void normalizeAbsolutePath(char *path) {
@@ -70,6 +95,8 @@ void setWorkBase(const char *arg) {
   if (len > 0 && base[len - 1] == '/') base[len - 1] = '\0';
   pOrvelInstallDir = SaveStr("%s/%sInstall", base, MAKER_DIR);
 
+  if (!isShellSafePath(base)) refuseDirectory(base);
+
   /* "/" loses its only character above but still names the root directory. */
   const char *probe = (base[0] == '\0' && arg[0] == '/') ? "/" : base;
   if (!isDirectory(probe)) {
@@ -78,11 +105,7 @@ void setWorkBase(const char *arg) {
      * ends with the message for it rather than with the failure of mkdir. */
     SysCmd(CMD_MKDIR, LOG_WARN, "%s", base);
   }
-  if (!isDirectory(probe)) {
-    printf(nlsSetupStrCvt(3), base);
-    printf("\n\n");
-    exit(2);
-  }
+  if (!isDirectory(probe)) refuseDirectory(base);
 }
 
 }  // namespace
@@ -103,14 +126,14 @@ int parseCommandLineOptions(int argc, char **argv) {
     switch (FindToken(argv[i], kArgumentWords)) {
       case kWordInstall:
         /* A trailing "install" names nothing and is ignored. */
-        if (i + 1 < argc) pCmdLineInstallDir = StripToBaseName(argv[++i]);
+        if (i + 1 < argc) setInstallBase(argv[++i]);
         break;
       case kWordVersion:
         fprintf(stderr, "%s %s\n", my_name, SETUP_VERSION);
         exit(0);
       default:
         if (i == 2)
-          pCmdLineInstallDir = StripToBaseName(argv[i]);
+          setInstallBase(argv[i]);
         else
           setWorkBase(argv[i]);
         break;
@@ -147,6 +170,11 @@ char *locateInstallationUnder(const char *base) {
   /* stat of the link itself follows a relative text from the link's own directory. */
   if (!isDirectory(probe)) {
     SysCmd(CMD_RM, LOG_WARN, "%s/%s/%s", base, MAKER_DIR, PRODUCT_DIR);
+    return nullptr;
+  }
+  if (!isShellSafePath(text)) {
+    /* The later commands could not name this place safely; the link is left alone. */
+    PutLogMsg("%s: link text not usable in commands, ignored\n", probe);
     return nullptr;
   }
   char *target;

@@ -220,6 +220,48 @@ TEST_F(EntryTest, WorkBaseThatCannotBeMade) {
   EXPECT_TRUE(fs::is_regular_file(file));
 }
 
+TEST_F(EntryTest, DirectoriesTheShellWouldMisread) {
+  std::string out = dir_ + "/stdout";
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+
+  /* A blank would split the mkdir into two directories: refused before anything is made. */
+  std::string spaced = dir_ + "/my dir";
+  EXPECT_EXIT(
+      {
+        unsetenv("LANG");
+        if (freopen(out.c_str(), "w", stdout) == nullptr) _exit(99);
+        Parse({"setup", spaced});
+      },
+      ::testing::ExitedWithCode(2), "");
+  EXPECT_EQ(ReadFile(out), "ERROR: couldn't open " + spaced + "\n\n");
+  EXPECT_FALSE(fs::exists(dir_ + "/my"));
+  EXPECT_FALSE(fs::exists(dir_ + "/dir"));
+
+  /* Refused even when it exists: later commands would name it unquoted. */
+  fs::create_directories(spaced);
+  EXPECT_EXIT(Parse({"setup", spaced}), ::testing::ExitedWithCode(2), "");
+  EXPECT_EXIT(Parse({"setup", dir_ + "/w;x"}), ::testing::ExitedWithCode(2), "");
+  EXPECT_FALSE(fs::exists(dir_ + "/w"));
+
+  /* An install base likewise, in both positions. */
+  EXPECT_EXIT(
+      {
+        unsetenv("LANG");
+        if (freopen(out.c_str(), "w", stdout) == nullptr) _exit(99);
+        Parse({"setup", "install", "/srv/$(id)/Orvel/vpxx"});
+      },
+      ::testing::ExitedWithCode(2), "");
+  EXPECT_EQ(ReadFile(out), "ERROR: couldn't open /srv/$(id)\n\n");
+  EXPECT_EXIT(Parse({"setup", dir_, "/a b"}), ::testing::ExitedWithCode(2), "");
+
+  /* Ordinary names pass: dots, dashes, plus, comma, colon, at, percent and Latin-1 bytes. */
+  std::string plain = dir_ + "/w.1-a_b+c,d:e@f%g\351";
+  Parse({"setup", plain, "/opt/x.2-y"});
+  EXPECT_TRUE(fs::is_directory(plain));
+  EXPECT_STREQ(pCmdLineInstallDir, "/opt/x.2-y");
+  ASSERT_EQ(chdir("/"), 0);
+}
+
 TEST_F(EntryTest, EarlierInstallationAbsentOrReal) {
   /* Nothing at the probe path. */
   EXPECT_EQ(locateInstallationUnder(dir_.c_str()), nullptr);
@@ -289,7 +331,7 @@ TEST_F(EntryTest, EarlierInstallationBrokenLink) {
   EXPECT_TRUE(fs::is_regular_file(dir_ + "/plain"));
 }
 
-TEST_F(EntryTest, EarlierInstallationLongLinkText) {
+TEST_F(EntryTest, EarlierInstallationUnusableLinkText) {
   std::string probe = dir_ + "/Orvel/vpxx";
   fs::create_directories(dir_ + "/Orvel");
   const std::string tail = "/Orvel/vpxx";
@@ -309,6 +351,13 @@ TEST_F(EntryTest, EarlierInstallationLongLinkText) {
   std::string base255 = base254 + "q";
   fs::create_directories(base255 + tail);
   ASSERT_EQ(symlink((base255 + tail).c_str(), probe.c_str()), 0);
+  EXPECT_EQ(locateInstallationUnder(dir_.c_str()), nullptr);
+  EXPECT_TRUE(fs::is_symlink(probe));
+  fs::remove(probe);
+
+  /* A text with a blank cannot be named in commands: ignored, the link stays. */
+  fs::create_directories(dir_ + "/sp ace/Orvel/vpxx");
+  ASSERT_EQ(symlink((dir_ + "/sp ace/Orvel/vpxx").c_str(), probe.c_str()), 0);
   EXPECT_EQ(locateInstallationUnder(dir_.c_str()), nullptr);
   EXPECT_TRUE(fs::is_symlink(probe));
   fs::remove(probe);

@@ -57,6 +57,16 @@ check_eq "a file as work base: status 2, before -v is reached" 2 "$SB_RC"
 check "a file as work base: message 3 with the path" cmp -s "$SB/exp" "$SB/out"
 check_not_contains "a file as work base: the file is untouched" "/etc/passwd" "$(sb_changes)"
 
+# A path the shell would split or interpret is refused before anything runs.
+sb_run -- /medium/setup "/my dir" -v
+printf 'ERROR: couldn'"'"'t open %s\n\n' "/my dir" >"$SB/exp"
+check_eq "work base with a blank: status 2" 2 "$SB_RC"
+check "work base with a blank: message 3, no mkdir dot" cmp -s "$SB/exp" "$SB/out"
+check "work base with a blank: neither half is made" eval '! sb_test -e /my && ! sb_test -e /dir'
+sb_run -- /medium/setup /w install '/x;touch /hacked'
+check_eq "install base with a \";\": status 2" 2 "$SB_RC"
+check "install base with a \";\": no command ran" sb_test ! -e /hacked
+
 # An ordinary user who may not create the directory gets the same answer.
 sb_run -u sbuser -- /medium/setup /opt/w
 printf '.ERROR: couldn'"'"'t open %s\n\n' /opt/w >"$SB/exp"
