@@ -39,11 +39,12 @@
 # Inside (root on the host): an overlay of / itself (so new top-level directories stay
 # inside), overlays on /opt, /var, /etc and /usr, a fresh tmpfs on /tmp, /dev and /proc bound
 # in, entered with chroot. Not root: a user namespace mapping only root; / is a tmpfs with an
-# overlay on each top-level directory the kernel lets us overlay (the others stay empty), so
-# sb_run -u skips there. Every upper directory lives under $SB. A holder process keeps the
-# mount namespace (and the /tmp tmpfs) alive until sb_finish; it also ends, and cleans up,
-# by itself when the scenario dies. Teardown runs on every exit (trap EXIT). SB_KEEP=1 keeps
-# $SB for inspection.
+# overlay on each top-level directory the kernel lets us overlay (the others stay empty); as
+# the host's root-owned directories cannot be copied up there, sb_start skips (77) unless a
+# probe write into /usr/bin works, and sb_run -u always skips. Every upper directory lives
+# under $SB. A holder process keeps the mount namespace (and the /tmp tmpfs) alive until
+# sb_finish; it also ends, and cleans up, by itself when the scenario dies. Teardown runs on
+# every exit (trap EXIT); scenarios may run side by side. SB_KEEP=1 keeps $SB for inspection.
 
 if [ -z "${BASH_VERSION:-}" ]; then exec bash "$0" "$@"; fi
 
