@@ -1,7 +1,10 @@
 // Templates of the scripts the installer writes. Each is a printf format; the generators
 // in scripts.cpp fill them. All interface scripts read the flag file .vp_cfg at run time
 // and branch on the print subsystem it names (the last known word wins, V5 by default).
-#include <string>
+#include <stddef.h>
+
+#include <array>
+#include <initializer_list>
 
 #include "setup.h"
 
@@ -12,7 +15,7 @@ const char *const ScriptBanner =
 #                                                            #
 #  Orvel printing services for Unix systems                  #
 #  Written by setup, the installer of the package TLVNvpxx.  #
-#  Copyright (c) %d Orvel. Do not edit: setup rewrites it.  #
+#  Copyright (c) %d Orvel. Do not edit: setup rewrites it. #
 #                                                            #
 ##############################################################
 
@@ -54,12 +57,12 @@ BSD)
 LPRng)
 	VPrintFileSourceDir=`pwd`
 	export VPrintFileSourceDir
-	VPrintQueue=`echo "$1" | sed 's/^-P//'`
-	SPOOL_DIR=`echo "$2" | sed 's/^-d//'`
-	FFL=`echo "$3" | sed -e "s|^-e|${SPOOL_DIR}/|" -e "s|,| ${SPOOL_DIR}/|g"`
-	options=`echo "$4" | sed -e 's/^-Z/-o/' -e 's/,/ -o/g'`
-	VPrintUser_name=`echo "$5" | sed 's/^-n//'`
-	VPrintHost_name=`echo "$6" | sed 's/^-h//'`
+	VPrintQueue=`printf '%%s\n' "$1" | sed 's/^-P//'`
+	SPOOL_DIR=`printf '%%s\n' "$2" | sed 's/^-d//'`
+	FFL=`printf '%%s\n' "$3" | sed -e "s|^-e|${SPOOL_DIR}/|" -e "s|,| ${SPOOL_DIR}/|g"`
+	options=`printf '%%s\n' "$4" | sed -e 's/^-Z/-o/' -e 's/,/ -o/g'`
+	VPrintUser_name=`printf '%%s\n' "$5" | sed 's/^-n//'`
+	VPrintHost_name=`printf '%%s\n' "$6" | sed 's/^-h//'`
 	export VPrintQueue SPOOL_DIR VPrintUser_name VPrintHost_name
 	cd ${ToolPath}
 	${ToolPath}/vprvpxxtty -d${VPrintQueue} -f $options $FFL 1>>/dev/null 2>>/dev/null
@@ -70,7 +73,7 @@ V5)
 	VPrintPrinter=`/usr/bin/basename $0`
 	VPrintRequest_id=$1
 	VPrintUser_name=$2
-	VPrintTitle=`echo "$3" | sed 's/###[ 0-9A-z#].*//'`
+	VPrintTitle=`printf '%%s\n' "$3" | sed 's/###[ 0-9A-z#].*//'`
 	VPrintCopies=$4
 	VPrintOption_list=$5
 	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
@@ -96,8 +99,21 @@ esac
 
 namespace {
 
+// Joins string literals at compile time, so that the assembled templates are constants
+// that exist before any code runs and until the very end of the program.
+template <size_t... N>
+constexpr std::array<char, (N + ...) - sizeof...(N) + 1> Join(const char (&...parts)[N]) {
+  std::array<char, (N + ...) - sizeof...(N) + 1> out{};
+  size_t at = 0;
+  for (const char *part : {static_cast<const char *>(parts)...}) {
+    while (*part) out[at++] = *part++;
+  }
+  out[at] = '\0';
+  return out;
+}
+
 // The head shared by both driver scripts: pAppDir, and "v" so that .%sp_cfg names .vp_cfg.
-const char kDriverHead[] = R"SH(ToolPath="%s"
+constexpr char kDriverHead[] = R"SH(ToolPath="%s"
 CfgFlags=`cat ${ToolPath}/.%sp_cfg`
 
 for flag in ${CfgFlags}
@@ -113,7 +129,7 @@ case ${flConfig:-V5} in
 )SH";
 
 // The toolkit's module files, in the library directories an upgrade makes.
-const char kDriverModules[] =
+constexpr char kDriverModules[] =
     R"SH(	PANGO_RC_FILE="${ToolPath}/lib/gtk/modules/etc/pango/pangorc"
 	GTK_IM_MODULE_FILE="${ToolPath}/lib/gtk/modules/etc/gtk-2.0/gtk.immodules"
 	GDK_PIXBUF_MODULE_FILE="${ToolPath}/lib/gtk/modules/etc/gtk-2.0/gdk-pixbuf.loaders"
@@ -121,26 +137,26 @@ const char kDriverModules[] =
 )SH";
 
 // System V spooler: printer from the script's name, job arguments, then the files.
-const char kDriverV5Head[] = R"SH(	PATH=/usr/sbin:/usr/bin:/bin
+constexpr char kDriverV5Head[] = R"SH(	PATH=/usr/sbin:/usr/bin:/bin
 	PRINTER=`/usr/bin/basename $0`
 	VPrintRequest_id="-o JobID=$1"
-	UserName=`echo "-u$2" | sed 's/@.*//'`
-	Title=`echo "-t $3" | sed 's/###[ 0-9A-z#].*/-t /'`
+	UserName=`printf '%%s\n' "-u$2" | sed 's/@.*//'`
+	Title=`printf '%%s\n' "-t $3" | sed 's/###[ 0-9A-z#].*/-t /'`
 	VPrintCopies="-oCopies=$4"
 	OptList=$5
 	export PATH PRINTER VPrintRequest_id UserName Title VPrintCopies OptList
 	shift 5
 	case `uname -s` in
 	HP-UX)
-		OptionList=`echo "$OptList" | sed -e 's/ -oBSD[A-z0-9].*//g' -e 's/ / -o/g'`
+		OptionList=`printf '%%s\n' "$OptList" | sed -e 's/ -oBSD[A-z0-9].*//g' -e 's/ / -o/g'`
 		;;
 	SunOS)
 		LD_LIBRARY_PATH="${ToolPath}/lib:${ToolPath}/lib/gtk:/lib:/usr/lib"
 		export LD_LIBRARY_PATH
-		OptionList=`echo "$OptList" | sed -e "s/flist=['A-z0-9].*//g" -e 's/ / -o/g'`
+		OptionList=`printf '%%s\n' "$OptList" | sed -e "s/flist=['A-z0-9].*//g" -e 's/ / -o/g'`
 		;;
 	*)
-		OptionList=`echo "$OptList" | sed -e 's/ / -o/g'`
+		OptionList=`printf '%%s\n' "$OptList" | sed -e 's/ / -o/g'`
 		;;
 	esac
 	[ -n "$OptionList" ] && OptionList=" -o$OptionList"
@@ -149,12 +165,12 @@ const char kDriverV5Head[] = R"SH(	PATH=/usr/sbin:/usr/bin:/bin
 )SH";
 
 // CUPS: PRINTER comes from the spooler's environment.
-const char kDriverCupsHead[] = R"SH(	PATH=/usr/sbin:/usr/bin:/bin
+constexpr char kDriverCupsHead[] = R"SH(	PATH=/usr/sbin:/usr/bin:/bin
 	RequestID="-o JobID=$1"
-	UserName=`echo "-u $2" | sed 's/"//g'`
-	Title=`echo "-t $3" | sed 's/"//g'`
+	UserName=`printf '%%s\n' "-u $2" | sed 's/"//g'`
+	Title=`printf '%%s\n' "-t $3" | sed 's/"//g'`
 	Copies="-oCopies=$4"
-	OptionList=`echo "$5" | sed -e 's/"//g' -e 's/ / -o /g'`
+	OptionList=`printf '%%s\n' "$5" | sed -e 's/"//g' -e 's/ / -o /g'`
 	[ -n "$OptionList" ] && OptionList="-o $OptionList"
 	export PATH RequestID UserName Title Copies
 	shift 5
@@ -163,65 +179,65 @@ const char kDriverCupsHead[] = R"SH(	PATH=/usr/sbin:/usr/bin:/bin
 )SH";
 
 // Driver interface running "driver": pAppDir, "v".
-const std::string kV4Driver =
-    std::string(kDriverHead) + "AIX)\n" + kDriverModules +
+constexpr auto kV4Driver = Join(
+    kDriverHead, "AIX)\n", kDriverModules,
     R"SH(	${ToolPath}/driver -f AIX $* 1>>/dev/null 2>>/dev/null
 	exit 0;
 	;;
 LPRng | BSD)
 	VPrintFileSourceDir=`pwd`
 	export VPrintFileSourceDir
-	PRINTER=`echo "$1" | sed 's/^-P//'`
-	SPOOL_DIR=`echo "$2" | sed 's/^-d//'`
-	FFL=`echo "$3" | sed -e "s|^-e|${SPOOL_DIR}/|" -e "s|,| ${SPOOL_DIR}/|g"`
-	OptionList=`echo "$4" | sed -e 's/^-Z/-o/' -e 's/,/ -o/g'`
-	UserName=`echo "$5" | sed 's/^-n/-u /'`
-	VPrintHost_name=`echo "$6" | sed 's/^-h//'`
+	PRINTER=`printf '%%s\n' "$1" | sed 's/^-P//'`
+	SPOOL_DIR=`printf '%%s\n' "$2" | sed 's/^-d//'`
+	FFL=`printf '%%s\n' "$3" | sed -e "s|^-e|${SPOOL_DIR}/|" -e "s|,| ${SPOOL_DIR}/|g"`
+	OptionList=`printf '%%s\n' "$4" | sed -e 's/^-Z/-o/' -e 's/,/ -o/g'`
+	UserName=`printf '%%s\n' "$5" | sed 's/^-n/-u /'`
+	VPrintHost_name=`printf '%%s\n' "$6" | sed 's/^-h//'`
 	export PRINTER SPOOL_DIR UserName VPrintHost_name
 	${ToolPath}/driver -d${PRINTER} $OptionList $FFL 1>>/dev/null 2>>/dev/null
 	exit 0
 	;;
 V5)
-)SH" +
-    kDriverModules + kDriverV5Head +
+)SH",
+    kDriverModules, kDriverV5Head,
     R"SH(	${ToolPath}/driver -d${PRINTER} $VPrintCopies $UserName $Title $OptionList $* 1>>/dev/null 2>>/dev/null
 	exit 0
 	;;
 CUPS)
-)SH" +
-    kDriverModules + kDriverCupsHead +
+)SH",
+    kDriverModules, kDriverCupsHead,
     R"SH(	${ToolPath}/driver -d${PRINTER} $Copies $UserName $Title $OptionList $* 1>>/dev/null 2>>/dev/null
 	exit 0
 	;;
 esac
-)SH";
+)SH");
 
 // Driver interface running "v5driver": pAppDir, "v". No toolkit module files.
-const std::string kV5Driver =
-    std::string(kDriverHead) +
+constexpr auto kV5Driver = Join(
+    kDriverHead,
     R"SH(AIX)
 	${ToolPath}/v5driver -f AIX $* 1>>/dev/null 2>>/dev/null
 	exit 0;
 	;;
 V5)
-)SH" +
-    kDriverV5Head +
+)SH",
+    kDriverV5Head,
     R"SH(	${ToolPath}/v5driver -d${PRINTER} $VPrintCopies $UserName $Title $OptionList $* 1>>/dev/null 2>>/dev/null
 	exit 0
 	;;
 CUPS)
-)SH" +
-    kDriverCupsHead +
+)SH",
+    kDriverCupsHead,
     R"SH(	${ToolPath}/v5driver -d${PRINTER} $Copies $UserName $Title $OptionList $* 1>>/dev/null 2>>/dev/null
 	exit 0
 	;;
 esac
-)SH";
+)SH");
 
 }  // namespace
 
-const char *const pv4DriverScript = kV4Driver.c_str();
-const char *const pv5DriverScript = kV5Driver.c_str();
+const char *const pv4DriverScript = kV4Driver.data();
+const char *const pv5DriverScript = kV5Driver.data();
 
 // Runs the filter until it succeeds; the argument words follow "vsf".
 #define VSF_RETRY(args)                                                        \
@@ -298,7 +314,7 @@ V5)
 	VPrintPrinter=`/usr/bin/basename $0`
 	VPrintRequest_id=$1
 	VPrintUser_name=$2
-	VPrintTitle=`echo "$3" | sed 's/###[ 0-9A-z#].*//'`
+	VPrintTitle=`printf '%%s\n' "$3" | sed 's/###[ 0-9A-z#].*//'`
 	VPrintCopies=$4
 	VPrintOption_list=$5
 	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list

@@ -20,17 +20,22 @@ int currentYear() {
 }
 
 // Writes the shell line, the banner and the filled template to path and makes it
-// executable; 0 when the file cannot be opened.
+// executable. Returns 1 when written; 0 when the file cannot be opened (OpenFile reports
+// it) or the text could not be written whole (a cut script is never made executable).
 int writeScript(const char *path, const char *shell, const char *tmpl, ...) {
   FILE *f = OpenFile(NULL, path, "w+", REPORT_WARN);
   if (!f) return 0;
-  fprintf(f, "%s\n", shell);
-  fprintf(f, ScriptBanner, currentYear());
+  bool ok = fprintf(f, "%s\n", shell) >= 0;
+  if (fprintf(f, ScriptBanner, currentYear()) < 0) ok = false;
   va_list ap;
   va_start(ap, tmpl);
-  vfprintf(f, tmpl, ap);
+  if (vfprintf(f, tmpl, ap) < 0) ok = false;
   va_end(ap);
-  fclose(f);
+  if (fclose(f) != 0) ok = false;
+  if (!ok) {
+    fprintf(stderr, "ERROR: couldn't write %s\n", path);
+    return 0;
+  }
   SysCmd(CMD_CHMOD, LOG_QUIET, "755 %s", path);
   return 1;
 }
