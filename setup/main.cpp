@@ -1,11 +1,8 @@
-/* The installer's entry point. */
-#include <stdlib.h>
-
+/* The installer's entry point: start-up (command line, earlier installation, paths), then
+ * the install sequence (space, running programs, relocation, staging, install, clean-up). */
 #include "setup.h"
 
 int main(int argc, char **argv) {
   startUp(argc, argv);
-  /* The install sequence (space check, running programs, relocation, staging, install,
-   * clean-up) follows here once it is in place. */
-  exit(0);
+  runInstallSequence();
 }
