@@ -63,26 +63,123 @@ int64_t DedicatedSize(int64_t rsize) {
 
 bool IsDedicated(const MemBlock *b) { return b->size > kBlockSize; }
 
-// First node of a run of n free nodes in the MAT, lowest first; -1 when there is none.
-// A run that is broken by a used node resumes the search past that node, so no character
-// is examined more than about twice.
-int SearchMAT(const MemBlock *b, int n) {
-  const char *mat = b->mat;
-  int pos = 0;
-  while (pos + n <= kNodes) {
-    const void *blank = memchr(mat + pos, kFree, static_cast<size_t>(kNodes - n + 1 - pos));
-    if (blank == nullptr) return -1;
-    pos = static_cast<int>(static_cast<const char *>(blank) - mat);
-    const void *used = memchr(mat + pos, kUsed, static_cast<size_t>(n));
-    if (used == nullptr) return pos;
-    pos = static_cast<int>(static_cast<const char *>(used) - mat) + 1;
+// Search aids, kept in the header mapping right after the MemBlock record:
+// - freeBits mirrors the MAT, one bit per node (set = free), so that runs are found 64
+//   nodes at a time; longest[w] bounds the runs inside word w (lowered when a search finds
+//   no run of n there, raised to 64 when nodes of the word are set free);
+// - hint[n] (n up to kHinted) is a node below which no run of n free nodes starts, so a
+//   first-fit search for n nodes may begin there and still find the lowest run. A request
+//   for more than kHinted nodes starts at hint[kHinted]: its run contains such a run.
+constexpr int kHinted = 32;
+constexpr int kWords = kNodes / 64;
+struct SearchAids {
+  uint64_t freeBits[kWords];
+  uint8_t longest[kWords];  // bound on the longest run of free nodes inside each word
+  int16_t hint[kHinted + 1];
+};
+constexpr size_t kAidsOffset = (sizeof(MemBlock) + 7) / 8 * 8;
+constexpr int kHeaderSize = static_cast<int>(kAidsOffset + sizeof(SearchAids));
+
+SearchAids *Aids(MemBlock *b) {
+  return reinterpret_cast<SearchAids *>(reinterpret_cast<char *>(b) + kAidsOffset);
+}
+
+// Marks nodes i..i+m-1 free or used, in the MAT and in its bit mirror.
+void MarkNodes(MemBlock *b, int i, int m, bool free) {
+  memset(b->mat + i, free ? kFree : kUsed, static_cast<size_t>(m));
+  SearchAids *aids = Aids(b);
+  unsigned pos = static_cast<unsigned>(i), end = static_cast<unsigned>(i + m);
+  while (pos < end) {
+    unsigned w = pos / 64, lo = pos % 64;
+    unsigned hi = end - w * 64 < 64 ? end - w * 64 : 64;
+    uint64_t mask = (hi - lo == 64 ? ~0ULL : ((1ULL << (hi - lo)) - 1)) << lo;
+    uint64_t x = free ? aids->freeBits[w] | mask : aids->freeBits[w] & ~mask;
+    aids->freeBits[w] = x;
+    if (free) aids->longest[w] = 64;  // unknown again; taking nodes only shortens runs
+    pos = w * 64 + hi;
+  }
+}
+
+// Bits j of the result are set where bits j..j+n-1 of x are all set (1 <= n <= 64).
+uint64_t RunStarts(uint64_t x, int n) {
+  int have = 1;
+  while (have < n && x != 0) {
+    int step = have <= n - have ? have : n - have;
+    x &= x >> step;
+    have += step;
+  }
+  return x;
+}
+
+// First node of a run of n free nodes at or after start, lowest first; -1 when there is
+// none. Walks the bit mirror a word at a time, carrying the free run that ends each word.
+int SearchRun(MemBlock *b, int n, int start) {
+  SearchAids *aids = Aids(b);
+  const uint64_t *bits = aids->freeBits;
+  int run = 0;  // free nodes just below the current word
+  for (int w = start / 64; w < kWords; w++) {
+    uint64_t f = bits[w];
+    if (w == start / 64) f &= ~0ULL << (start % 64);
+    if (f == ~0ULL) {
+      if (run + 64 >= n) return w * 64 - run;
+      run += 64;
+      continue;
+    }
+    int prefix = __builtin_ctzll(~f);
+    if (run + prefix >= n) return w * 64 - run;
+    if (n <= aids->longest[w]) {
+      uint64_t starts = RunStarts(f, n);
+      if (starts != 0) return w * 64 + __builtin_ctzll(starts);
+      if (f == bits[w]) aids->longest[w] = static_cast<uint8_t>(n - 1);  // whole word seen
+    }
+    run = __builtin_clzll(~f);
   }
   return -1;
 }
 
+// First-fit search of an ordinary block for n nodes, keeping its hints; -1 when none.
+int FindRun(MemBlock *b, int n) {
+  SearchAids *h = Aids(b);
+  int start = h->hint[n < kHinted ? n : kHinted];
+  if (start + n > kNodes) return -1;
+  int i = SearchRun(b, n, start);
+  if (n > kHinted) return i;
+  if (i < 0) {
+    // No run of n nodes, hence none longer either.
+    for (int m = n; m <= kHinted; m++) h->hint[m] = kNodes;
+  } else {
+    h->hint[n] = static_cast<int16_t>(i + n);
+  }
+  return i;
+}
+
+// Nodes i..i+m-1 have just been set free. A run that did not exist before lies inside the
+// free run around them: runs up to its length may now start as low as its first node.
+void NoteFreed(MemBlock *b, int i, int m) {
+  SearchAids *h = Aids(b);
+  const uint64_t *bits = h->freeBits;
+  // Start of the free run: just past the last used node below i.
+  int w = i / 64;
+  uint64_t used = ~bits[w] & ((1ULL << (i % 64)) - 1);
+  while (used == 0 && w > 0) used = ~bits[--w];
+  int lo = used == 0 ? 0 : w * 64 + 64 - __builtin_clzll(used);
+  // End of the free run: the first used node at or after i+m.
+  int end = i + m, hi = kNodes;
+  if (end < kNodes) {
+    w = end / 64;
+    used = ~bits[w] & (~0ULL << (end % 64));
+    while (used == 0 && w < kWords - 1) used = ~bits[++w];
+    if (used != 0) hi = w * 64 + __builtin_ctzll(used);
+  }
+  int len = hi - lo < kHinted ? hi - lo : kHinted;
+  for (int n = 1; n <= len; n++) {
+    if (h->hint[n] > lo) h->hint[n] = static_cast<int16_t>(lo);
+  }
+}
+
 // Takes nodes i..i+n-1 of an ordinary block for a new allocation; returns its zeroed memory.
 void *TakeNodes(MemBlock *b, int i, int n) {
-  memset(b->mat + i, kUsed, static_cast<size_t>(n));
+  MarkNodes(b, i, n, false);
   char *addr = b->data + static_cast<size_t>(i) * kNodeSize;
   b->nodes[i].count = static_cast<uint16_t>(n);
   b->nodes[i].addr = addr;
@@ -132,15 +229,17 @@ void *MapBlock(int size) {
  * Returns its header, or null after reporting OutOfMem on standard error. */
 MemBlock *GetNewBlock(int size) {
   if (size <= kBlockSize) size = kBlockSize;
-  MemBlock *b = static_cast<MemBlock *>(MapBlock(static_cast<int>(sizeof(MemBlock))));
+  MemBlock *b = static_cast<MemBlock *>(MapBlock(kHeaderSize));
   char *data = b != nullptr ? static_cast<char *>(MapBlock(size)) : nullptr;
   if (data == nullptr) {
-    ReleaseRegion(b, static_cast<int>(sizeof(MemBlock)));
+    ReleaseRegion(b, kHeaderSize);
     fprintf(stderr, "ERROR: %s\n", OutOfMem);
     return nullptr;
   }
-  memset(b, 0, sizeof(MemBlock));
+  memset(b, 0, static_cast<size_t>(kHeaderSize));  // record and search aids
   memset(b->mat, kFree, kNodes);
+  memset(Aids(b)->freeBits, 0xff, sizeof Aids(b)->freeBits);
+  memset(Aids(b)->longest, 64, sizeof Aids(b)->longest);
   b->mat[kNodes] = '\0';
   PushBlock(b);
   b->size = size;
@@ -191,7 +290,7 @@ MemBlock *FindBlock(const void *p) {
 void FreeBlock(MemBlock *block) {
   PopBlock(block);
   ReleaseRegion(block->data, block->size);
-  ReleaseRegion(block, static_cast<int>(sizeof(MemBlock)));
+  ReleaseRegion(block, kHeaderSize);
 }
 
 /* Returns 1 when the first length characters of text all equal ch. */
@@ -222,12 +321,12 @@ void *GetMem(int size) {
   int n = static_cast<int>(rsize / kNodeSize);
   for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
     if (b->freeCount < n || IsDedicated(b)) continue;
-    int i = SearchMAT(b, n);
+    int i = FindRun(b, n);
     if (i >= 0) return TakeNodes(b, i, n);
   }
   MemBlock *b = GetNewBlock(kBlockSize);
   if (b == nullptr) return nullptr;
-  return TakeNodes(b, 0, n);
+  return TakeNodes(b, FindRun(b, n), n);
 }
 
 /* Releases the allocation that starts at p; anything else is ignored. A block left without
@@ -239,11 +338,15 @@ void PutMem(void *p) {
   if (kind == Kind::kUnknown) return;
   if (kind == Kind::kOrdinary) {
     MemNode &e = b->nodes[i];
-    memset(b->mat + i, kFree, e.count);
+    MarkNodes(b, i, e.count, true);
     b->freeCount += e.count;
+    int m = e.count;
     e.count = 0;
     e.addr = nullptr;
-    if (b->freeCount < kNodes) return;
+    if (b->freeCount < kNodes) {
+      NoteFreed(b, i, m);
+      return;
+    }
   }
   FreeBlock(b);
 }
@@ -291,17 +394,18 @@ void *AdjustMem(void *p, int size) {
   char *data = b->data;
   if (n == a) return p;
   if (n < a) {
-    memset(b->mat + i + n, kFree, static_cast<size_t>(a - n));
+    MarkNodes(b, i + n, a - n, true);
     memset(data + static_cast<size_t>(i + n) * kNodeSize, 0,
            static_cast<size_t>(a - n) * kNodeSize);
     e.count = static_cast<uint16_t>(n);
     b->freeCount += a - n;
+    NoteFreed(b, i + n, a - n);
     return p;
   }
   int k = n - a;
   if (b->freeCount >= k) {
     if (i + a + k <= kNodes && TestMAT(b->mat + i + a, kFree, k)) {
-      memset(b->mat + i + a, kUsed, static_cast<size_t>(k));
+      MarkNodes(b, i + a, k, false);
       memset(data + static_cast<size_t>(i + a) * kNodeSize, 0, static_cast<size_t>(k) * kNodeSize);
       e.count = static_cast<uint16_t>(n);
       b->freeCount -= k;
@@ -309,7 +413,7 @@ void *AdjustMem(void *p, int size) {
     }
     if (i - k >= 0 && TestMAT(b->mat + i - k, kFree, k)) {
       int j = i - k;
-      memset(b->mat + j, kUsed, static_cast<size_t>(k));
+      MarkNodes(b, j, k, false);
       char *q = data + static_cast<size_t>(j) * kNodeSize;
       memmove(q, p, static_cast<size_t>(a) * kNodeSize);
       memset(q + static_cast<size_t>(a) * kNodeSize, 0, static_cast<size_t>(k) * kNodeSize);

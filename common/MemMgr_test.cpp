@@ -118,6 +118,31 @@ void CheckChain(std::map<char *, int> *entries) {
   }
 }
 
+// Where a first-fit GetMem(size) must land: the lowest run of free nodes in the first block
+// that has one; null when a new block is needed.
+char *FirstFit(int size) {
+  int n = Padded(size) / 32;
+  std::string run(n, ' ');
+  for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
+    if (b->size != MEM_BLOCK_SIZE) continue;
+    size_t at = std::string(b->mat, MEM_NODES).find(run);
+    if (at != std::string::npos) return b->data + 32 * at;
+  }
+  return nullptr;
+}
+
+// Serves GetMem(size) and checks that a small request took the first fit.
+char *GetMemFirstFit(int size) {
+  char *want = Padded(size) <= MEM_BLOCK_SIZE ? FirstFit(size) : nullptr;
+  char *p = static_cast<char *>(GetMem(size));
+  if (p != nullptr && Padded(size) <= MEM_BLOCK_SIZE) {
+    MemBlock *tail = pMemB;
+    while (tail->next != nullptr) tail = tail->next;
+    EXPECT_EQ(p, want != nullptr ? want : tail->data) << "not the first fit for " << size;
+  }
+  return p;
+}
+
 // Allocation model: the expected bytes of every live allocation over its padded size.
 struct Model {
   std::map<char *, std::vector<unsigned char>> live;
@@ -671,7 +696,8 @@ void RunRandom(unsigned seed, int steps) {
     if (model.live.empty() || (grow && op < 45) || (!grow && op < 15)) {
       int size = randomSize();
       if (size > 65000 && dedicatedLive >= 3) size = pick(1, 100);
-      char *p = static_cast<char *>(pick(0, 9) == 0 ? AdjustMem(nullptr, size) : GetMem(size));
+      char *p =
+          static_cast<char *>(pick(0, 9) == 0 ? AdjustMem(nullptr, size) : GetMemFirstFit(size));
       ASSERT_NE(p, nullptr);
       ASSERT_EQ(model.live.count(p), 0u) << "address handed out twice";
       ASSERT_TRUE(AllZero(p, Padded(size))) << "fresh memory not zero, step " << step;
@@ -744,7 +770,7 @@ TEST_F(MemMgrTest, RandomSmallResizes) {
     int op = std::uniform_int_distribution<int>(0, 9)(rng);
     int size = std::uniform_int_distribution<int>(1, 250)(rng);
     if (model.live.size() < 400 && (op < 4 || model.live.empty())) {
-      char *p = static_cast<char *>(GetMem(size));
+      char *p = GetMemFirstFit(size);
       ASSERT_NE(p, nullptr);
       ASSERT_TRUE(AllZero(p, Padded(size)));
       std::vector<unsigned char> expect(Padded(size), 0);
