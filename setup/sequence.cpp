@@ -37,9 +37,24 @@ void runMaintenance(const char *option) {
   fputs(".", stdout);
 }
 
+// True when the chosen application directory is the earlier one under another spelling of
+// its base ("//opt", "/opt/.", a link to the base): the relocation would first remove it
+// and then find nothing to move. A link standing at the new place itself does not count:
+// the relocation replaces such a link with the directory.
+bool isEarlierApplicationDirectory() {
+  char *earlier = SaveStr("%s/%s/%s", pCurrentInstallDir, MAKER_DIR, PRODUCT_DIR);
+  struct stat chosen, found;
+  bool same = lstat(pAppDir, &chosen) == 0 && !S_ISLNK(chosen.st_mode) &&
+              stat(earlier, &found) == 0 && chosen.st_dev == found.st_dev &&
+              chosen.st_ino == found.st_ino;
+  PutMem(earlier);
+  return same;
+}
+
 }  // namespace
 
 void relocatePreviousInstallation(void) {
+  if (isEarlierApplicationDirectory()) return;  // already in place: nothing to move
   SysCmd(CMD_RM_R, LOG_WARN, " %s", pAppDir);
   char *makerPath = SaveStr("%s/%s", pTargetInstallDir, MAKER_DIR);
   CreateFile(makerPath, NULL, "755", NULL, NULL);
