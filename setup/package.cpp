@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string>
+#include <string_view>
+
 #include "SysCmd.h"
 #include "setup.h"
 
@@ -105,7 +108,7 @@ char *restOfLine(char *state) {
 
 // Edits appDir/name with a sed script. sed writes into a temporary file of the work
 // directory and its errors go to the log; the file is replaced only when sed succeeded,
-// and keeps its own permission bits.
+// and keeps its own owner, group and permission bits (cp -p carries the temporary file's).
 void sedEdit(const char *script, const char *name) {
   char *file = SaveStr("%s/%s", pAppDir, name);
   char *tmp = SaveStr("%s/%s.tmp", pOrvelInstallDir, my_name);
@@ -116,7 +119,11 @@ void sedEdit(const char *script, const char *name) {
   }
   if (SysCmd(1, LOG_FATAL, "{ %s %s %s > %s; }", sed, script, file, tmp) == 0) {
     struct stat st;
-    if (stat(file, &st) == 0) chmod(tmp, st.st_mode & 07777);
+    if (stat(file, &st) == 0) {
+      // chown first: it may clear set-id bits that chmod then puts back.
+      if (chown(tmp, st.st_uid, st.st_gid) != 0) PutLogMsg("WARNING_MSG: chown %s\n", tmp);
+      chmod(tmp, st.st_mode & 07777);
+    }
     SysCmd(CMD_CP, LOG_QUIET, "%s %s", tmp, file);
   }
   SysCmd(CMD_RM, LOG_QUIET, "%s", tmp);
@@ -165,21 +172,43 @@ void applyAttributes(const char *name, char **state) {
   }
 }
 
-// Runs one command line built in a 512-byte buffer; a line that does not fit is not run.
-void runFixedLine(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-void runFixedLine(const char *fmt, ...) {
-  char line[512];
-  va_list ap;
-  va_start(ap, fmt);
-  int n = vsnprintf(line, sizeof line, fmt, ap);
-  va_end(ap);
-  if (n < 0 || n >= static_cast<int>(sizeof line)) {
-    fprintf(stderr, "WARNING: command line too long, not run: %.60s...\n", line);
-    PutLogMsg("WARNING_MSG: command line too long, not run: %s...\n", line);
-    return;
+// A command line built in a 512-byte buffer and run through the shell; a line that does not
+// fit is reported and never run.
+struct FixedLine {
+  char text[512] = "";
+  bool fits = false;
+
+  bool format(const char *fmt, ...) __attribute__((format(printf, 2, 3))) {
+    va_list ap;
+    va_start(ap, fmt);
+    int n = vsnprintf(text, sizeof text, fmt, ap);
+    va_end(ap);
+    fits = n >= 0 && n < static_cast<int>(sizeof text);
+    if (!fits) {
+      fprintf(stderr, "WARNING: command line too long, not run: %.60s...\n", text);
+      PutLogMsg("WARNING_MSG: command line too long, not run: %s...\n", text);
+    }
+    return fits;
   }
-  int status = system(line);
-  (void)status;
+  void run() const {
+    if (!fits) return;
+    int status = system(text);
+    (void)status;
+  }
+};
+
+// text as one shell word: in single quotes, each ' written as '\''. The fields of the package
+// map reach the shell through system(); a "$", "(" or ";" in a file name must name the file,
+// not run anything.
+std::string shellWord(std::string_view text) {
+  std::string word = "'";
+  for (char c : text) {
+    if (c == '\'')
+      word += "'\\''";
+    else
+      word += c;
+  }
+  return word + "'";
 }
 
 }  // namespace
@@ -276,22 +305,34 @@ void upgradeSolarisPackage(const char *pkgName, const char *workDir) {
          f = strtok_r(NULL, " \t\r\n", &state))
       field[n++] = f;
     if (n < 7 || FindToken(field[1], ",f,d,i,") != 1) continue;  // regular files only
-    const char *type = field[1], *cls = field[2], *p = field[3];
-    const char *mode = field[4], *owner = field[5], *group = field[6];
+    const char *p = field[3];
+    std::string cls = shellWord(field[2]), pkg = shellWord(pkgName), type = shellWord(field[1]);
+    std::string mode = shellWord(field[4]), owner = shellWord(field[5]);
+    std::string group = shellWord(field[6]);
+    std::string src, dst;
     if (p[0] == '/') {
-      runFixedLine("%s -c %s %s %s %s %s %s %s 1>/dev/null 2>/dev/null", pPathToInstallf, cls,
-                   pkgName, p, type, mode, owner, group);
-      runFixedLine("cp %s/%s/root%s %s", pOrvelInstallDir, pkgName, p, p);
+      src = shellWord(std::string(pOrvelInstallDir) + "/" + pkgName + "/root" + p);
+      dst = shellWord(p);
     } else {
-      runFixedLine("%s -c %s %s %s/%s/%s %s %s %s %s 1>/dev/null 2>/dev/null", pPathToInstallf, cls,
-                   pkgName, pTargetInstallDir, MAKER_DIR, p, type, mode, owner, group);
-      runFixedLine("cp %s/%s/reloc/%s %s/%s/%s", pOrvelInstallDir, pkgName, p, pTargetInstallDir,
-                   MAKER_DIR, p);
+      src = shellWord(std::string(pOrvelInstallDir) + "/" + pkgName + "/reloc/" + p);
+      dst = shellWord(std::string(pTargetInstallDir) + "/" + MAKER_DIR + "/" + p);
+    }
+    // A file is registered only when its copy can be run too, so the package database
+    // never claims a file that a refused line did not install.
+    FixedLine reg, copy;
+    bool fits = reg.format("%s -c %s %s %s %s %s %s %s 1>/dev/null 2>/dev/null", pPathToInstallf,
+                           cls.c_str(), pkg.c_str(), dst.c_str(), type.c_str(), mode.c_str(),
+                           owner.c_str(), group.c_str()) &&
+                copy.format("cp %s %s", src.c_str(), dst.c_str());
+    if (fits) {
+      reg.run();
+      copy.run();
     }
     fputs(".", stdout);
     fflush(stdout);
   }
-  runFixedLine("%s -f %s 1>/dev/null 2>/dev/null", pPathToInstallf, pkgName);
+  FixedLine finish;
+  if (finish.format("%s -f %s 1>/dev/null 2>/dev/null", pPathToInstallf, pkgName)) finish.run();
 
   // The new version goes in through a copy; the copy replaces pkginfo only when sed made it.
   SysCmd(CMD_RM, LOG_WARN, "/var/sadm/pkg/%s/pkginfo.tmp", pkgName);
