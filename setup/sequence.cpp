@@ -51,6 +51,16 @@ bool isEarlierApplicationDirectory() {
   return same;
 }
 
+// A work base given relative to where setup was started ("setup mywork") is made absolute:
+// staging changes the current directory, and the clean-up removes the work directory from
+// "/". A directory that cannot be named from here stays as it is.
+void makeWorkDirAbsolute() {
+  if (pOrvelInstallDir[0] == '/') return;
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) return;
+  pOrvelInstallDir = SaveStr("%s/%s", strcmp(cwd, "/") == 0 ? "" : cwd, pOrvelInstallDir);
+}
+
 }  // namespace
 
 void relocatePreviousInstallation(void) {
@@ -124,6 +134,7 @@ void OrvelClean(const char *workDir) {
 }
 
 void runInstallSequence(void) {
+  makeWorkDirAbsolute();
   FreeSpaceForInstall(pOrvelInstallDir, pTargetInstallDir, MAKER_DIR);
   if (pCurrentInstallDir) {
     if (QuitForRunningProcesses(pBinaryInstanceCheckList)) exit(0);

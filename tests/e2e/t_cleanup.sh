@@ -72,6 +72,25 @@ done
 run "created work base /big/deep" /big/deep
 check "created work base /big/deep: removed" sb_test ! -e /big/deep
 
+# A work base named relative to where setup starts: made there, used, removed.
+sb_mkdir /home/u
+sb_sh 'rm -f /tmp/setup.log /opt/Orvel/vpxx/vpqadmin.calls'
+sb_run -C /home/u -- /cdrom/orvel/setup mywork
+check_eq "relative work base: status 0" 0 "$SB_RC"
+check_eq "relative work base: stderr empty" "" "$(cat "$SB/err")"
+check_contains "relative work base: staged under the starting directory" \
+  "cp -p /cdrom/orvel/disks /home/u/mywork/OrvelInstall" "$(sb_cat /tmp/setup.log)"
+check_eq "relative work base: maintenance commands ran" "vpqadmin -upgrade
+vpqadmin -clean" "$(sb_cat /opt/Orvel/vpxx/vpqadmin.calls)"
+check "relative work base: removed" sb_test ! -e /home/u/mywork
+check_eq "relative work base: nothing of it left anywhere" "" \
+  "$(sb_changes | grep 'mywork\|OrvelInstall')"
+sb_sh 'mkdir /home/u/kept && echo mine >/home/u/kept/mine'
+sb_run -C /home/u/kept -- /cdrom/orvel/setup .
+check_eq "relative work base '.': status 0" 0 "$SB_RC"
+check "relative work base '.': work directory removed" sb_test ! -e /home/u/kept/OrvelInstall
+check_eq "relative work base '.': kept with its file" "mine" "$(sb_cat /home/u/kept/mine)"
+
 # A work base that was there: kept, with what it holds.
 sb_mkdir /data
 sb_sh 'echo mine >/data/mine'
