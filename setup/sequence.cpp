@@ -51,14 +51,24 @@ bool isEarlierApplicationDirectory() {
   return same;
 }
 
-// A work base given relative to where setup was started ("setup mywork") is made absolute:
-// staging changes the current directory, and the clean-up removes the work directory from
-// "/". A directory that cannot be named from here stays as it is.
-void makeWorkDirAbsolute() {
-  if (pOrvelInstallDir[0] == '/') return;
+// Directories named on the command line relative to where setup was started ("setup
+// mywork", "setup install export/opt") are made absolute: staging changes the current
+// directory, the clean-up removes the work directory from "/", and the link under /opt must
+// lead to the application directory from anywhere. A path is left as it is when the current
+// directory cannot be named. Returns a managed string, or path itself.
+char *absolutePath(char *path) {
+  if (path[0] == '/') return path;
   char cwd[4096];
-  if (!getcwd(cwd, sizeof cwd)) return;
-  pOrvelInstallDir = SaveStr("%s/%s", strcmp(cwd, "/") == 0 ? "" : cwd, pOrvelInstallDir);
+  if (!getcwd(cwd, sizeof cwd)) return path;
+  return SaveStr("%s/%s", strcmp(cwd, "/") == 0 ? "" : cwd, path);
+}
+
+void makePathsAbsolute() {
+  pOrvelInstallDir = absolutePath(pOrvelInstallDir);
+  if (pTargetInstallDir[0] != '/') {
+    pTargetInstallDir = absolutePath(pTargetInstallDir);
+    pAppDir = SaveStr("%s/%s/%s", pTargetInstallDir, MAKER_DIR, PRODUCT_DIR);
+  }
 }
 
 }  // namespace
@@ -134,7 +144,7 @@ void OrvelClean(const char *workDir) {
 }
 
 void runInstallSequence(void) {
-  makeWorkDirAbsolute();
+  makePathsAbsolute();
   FreeSpaceForInstall(pOrvelInstallDir, pTargetInstallDir, MAKER_DIR);
   if (pCurrentInstallDir) {
     if (QuitForRunningProcesses(pBinaryInstanceCheckList)) exit(0);

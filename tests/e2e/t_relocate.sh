@@ -91,6 +91,24 @@ for base in /opt /opt/ //opt /opt/. /opt/Orvel/vpxx; do
     "$(sb_cat /opt/Orvel/vpxx/site.conf 2>&1)"
 done
 
+# A new base named relative to the starting directory: the link must lead there from
+# anywhere.
+sb_mkdir /srv
+sb_sh 'rm -f /tmp/setup.log'
+sb_run -C /srv -- /cdrom/orvel/setup /tmp opt2
+check_eq "relative new base: status 0" 0 "$SB_RC"
+check_eq "relative new base: stderr empty" "" "$(cat "$SB/err")"
+check_eq "relative new base: moved under the starting directory" "site settings" \
+  "$(sb_cat /srv/opt2/Orvel/vpxx/site.conf)"
+check_eq "relative new base: the link is absolute" "link to /srv/opt2/Orvel/vpxx" \
+  "$(kind /opt/Orvel/vpxx)"
+run "after the relative move" /tmp
+check_eq "after the relative move: nothing moved" 0 "$(moved)"
+check_eq "after the relative move: the tool ran from the new place" "vpqadmin -upgrade
+vpqadmin -clean" "$(sb_cat /srv/opt2/Orvel/vpxx/vpqadmin.calls | tail -n 2)"
+run "back to /opt once more" /tmp /opt
+check_eq "back to /opt once more: a directory again" directory "$(kind /opt/Orvel/vpxx)"
+
 # A base that cannot hold the installation: the move fails, status 1, nothing lost.
 before=$(fingerprint)
 sb_sh 'rm -f /tmp/setup.log'
