@@ -17,14 +17,16 @@ constexpr int kPolls = 6;        // checks while waiting for programs to end
 constexpr int kPollSeconds = 5;  // pause between two checks
 
 // Refuses releases that sort before 5.6 byte-wise, except "5.10" (which sorts before 5.6
-// but is supported). Ends the run when the release is refused.
+// but is supported). Ends the run when the release is refused. An answer without a word
+// names no release, like no answer at all: nothing to check against.
 void checkRelease() {
   ResponseLine *out = GetCmdResponse(CMD_UNAME, NULL, " -r");
-  if (!out) return;  // no answer: nothing to check against
+  if (!out) return;
   char release[TOKEN_SIZE];
   const char *tok = GetToken(out->str, " \t\r\n");
   snprintf(release, sizeof release, "%s", tok ? tok : "");
   FreeResponseList(out);
+  if (release[0] == '\0') return;
   if (strcmp(release, "5.6") < 0 && strcmp(release, "5.10") != 0) {
     fputs(nlsSetupStrCvt(61), stderr);
     OrvelClean(pOrvelInstallDir);

@@ -35,32 +35,34 @@ fingerprint() {
 msg61='
 ERROR: You are trying to load the wrong version of the Telvane Services for Unix Systems software to this machine.'
 
-refused() { # release, what
+refused() { # release, what [label]
   release "$1"
+  local name="$2 ${3:-$1}"
   local before
   before=$(fingerprint)
   sb_sh 'rm -f /tmp/setup.log'
   sb_run -- /cdrom/orvel/setup
-  check_eq "$2 $1: status 0" 0 "$SB_RC"
-  check_eq "$2 $1: message 61 on stderr" "$msg61
+  check_eq "$name: status 0" 0 "$SB_RC"
+  check_eq "$name: message 61 on stderr" "$msg61
 |" "$(grep -v 'vpqadmin: not found' "$SB/err"; echo "|")"
-  check_not_contains "$2 $1: message 61 not on stdout" "wrong version" "$(cat "$SB/out")"
-  check "$2 $1: work directory removed" sb_test ! -e /tmp/OrvelInstall
-  check_contains "$2 $1: refused after staging" "cp -p /cdrom/orvel/pkg_tar.aa" \
+  check_not_contains "$name: message 61 not on stdout" "wrong version" "$(cat "$SB/out")"
+  check "$name: work directory removed" sb_test ! -e /tmp/OrvelInstall
+  check_contains "$name: refused after staging" "cp -p /cdrom/orvel/pkg_tar.aa" \
     "$(sb_cat /tmp/setup.log)"
-  check_not_contains "$2 $1: nothing unpacked" "uncompress" "$(sb_cat /tmp/setup.log)"
-  check_eq "$2 $1: nothing installed or changed" "$before" "$(fingerprint)"
+  check_not_contains "$name: nothing unpacked" "uncompress" "$(sb_cat /tmp/setup.log)"
+  check_eq "$name: nothing installed or changed" "$before" "$(fingerprint)"
 }
 
-installed() { # release, what
+installed() { # release, what [label]
   release "$1"
+  local name="$2 ${3:-$1}"
   sb_sh 'rm -f /tmp/setup.log /opt/Orvel/vpxx/vpqadmin.calls'
   sb_run -- /cdrom/orvel/setup
-  check_eq "$2 $1: status 0" 0 "$SB_RC"
-  check_eq "$2 $1: stderr empty" "" "$(cat "$SB/err")"
-  check "$2 $1: flag file written" sb_test -f /opt/Orvel/vpxx/.vp_cfg
-  check "$2 $1: work directory removed" sb_test ! -e /tmp/OrvelInstall
-  check_eq "$2 $1: maintenance lines ran" "vpqadmin -upgrade
+  check_eq "$name: status 0" 0 "$SB_RC"
+  check_eq "$name: stderr empty" "" "$(cat "$SB/err")"
+  check "$name: flag file written" sb_test -f /opt/Orvel/vpxx/.vp_cfg
+  check "$name: work directory removed" sb_test ! -e /tmp/OrvelInstall
+  check_eq "$name: maintenance lines ran" "vpqadmin -upgrade
 vpqadmin -clean" "$(sb_cat /opt/Orvel/vpxx/vpqadmin.calls)"
 }
 
@@ -93,7 +95,11 @@ sb_sh 'rm -f /opt/Orvel/vpxx/vpqadmin.calls'
 installed 5.10 "upgrade:"
 check_eq "upgrade 5.10: version rewritten" "VERSION=4.50.11" \
   "$(sb_sh 'grep ^VERSION= /var/sadm/pkg/TLVNvpxx/pkginfo')"
-# uname without output: nothing to check against, the run goes on.
-installed "" "upgrade: no release"
+# uname without output, or with blank lines only: nothing to check against, the run goes on.
+installed "" "upgrade:" "no output"
+installed "$(printf '\n  \n')" "upgrade:" "blank lines"
+# The first word of the first line is the release.
+installed "$(printf '  5.9 generic\n5.5\n')" "upgrade:" "5.9 with words around it"
+refused "$(printf '5.5\n5.9\n')" "upgrade:" "5.5 on the first line, 5.9 on the second"
 
 sb_finish
