@@ -115,4 +115,22 @@ check_eq "leftover archive: status 0" 0 "$SB_RC"
 check_eq "leftover archive: stderr empty" "" "$(cat "$SB/err")"
 check "leftover archive: installed" sb_test -f /opt/Orvel/vpxx/bin/vprint
 
+# A link planted where the work directory goes: replaced by a new directory; what it led to
+# is never staged into nor removed.
+reset
+sb_mkdir /etc/victim
+sb_sh 'echo precious >/etc/victim/data; ln -s /etc/victim /tmp/OrvelInstall'
+sb_run -- /cdrom/reverse/setup
+check_eq "planted link: status 0" 0 "$SB_RC"
+check "planted link: installed" sb_test -f /opt/Orvel/vpxx/bin/vprint
+check_eq "planted link: its target untouched" "data
+precious" "$(sb_sh 'ls /etc/victim; cat /etc/victim/data')"
+check "planted link: gone with the work directory" sb_test ! -e /tmp/OrvelInstall -a ! -L /tmp/OrvelInstall
+reset
+sb_sh 'ln -s /nonexistent /tmp/OrvelInstall'
+sb_run -- /cdrom/reverse/setup
+check_eq "planted dangling link: status 0" 0 "$SB_RC"
+check "planted dangling link: installed" sb_test -f /opt/Orvel/vpxx/bin/vprint
+check "planted dangling link: nothing made where it led" sb_test ! -e /nonexistent
+
 sb_finish
