@@ -130,7 +130,7 @@ BENCHMARK(BM_MemMgr_Adjust)->Arg(1000);
 BENCHMARK(BM_Realloc_Adjust)->Arg(1000);
 // The number of blocks grows with the live allocations (about 480 small ones per block):
 // the first-fit walk and the release's block search are linear in it.
-BENCHMARK(BM_MemMgr_Replace)->RangeMultiplier(4)->Range(4000, 256000);
-BENCHMARK(BM_Malloc_Replace)->RangeMultiplier(4)->Range(4000, 256000);
+BENCHMARK(BM_MemMgr_Replace)->Arg(4000)->Arg(16000)->Arg(64000)->Arg(256000);
+BENCHMARK(BM_Malloc_Replace)->Arg(4000)->Arg(16000)->Arg(64000)->Arg(256000);
 
 BENCHMARK_MAIN();

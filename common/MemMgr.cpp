@@ -211,7 +211,8 @@ Kind LookUp(const void *p, MemBlock **block, int *node) {
 
 /* Maps one page more than the floor of size in pages, read-write and private, from
  * /dev/zero, or takes it zero-filled from the heap when /dev/zero cannot be opened.
- * Returns the region or null; release it with the same size through FreeBlock's path. */
+ * Returns the region or null. FreeBlock gives a block's regions back to where they came
+ * from (the heap, or munmap). */
 void *MapBlock(int size) {
   if (size < 0) return nullptr;
   size_t len = RegionLength(size);
