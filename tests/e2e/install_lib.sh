@@ -1,6 +1,6 @@
 # Shared part of the install scenarios (t_fresh*, t_upgrade*, t_pkgadd_fail, t_pkglist*,
-# t_checkps, t_spooler): a small package tree, media built from it, and a sandbox with the
-# SVR4 stand-ins and a controlled process table. Sourced after sandbox.sh.
+# t_checkps, t_spooler, t_badinput): a small package tree, media built from it, and a sandbox
+# with the SVR4 stand-ins and a controlled process table. Sourced after sandbox.sh.
 #
 #   il_start                  sb_start, then: pkgadd/pkginfo/installf in /usr/sbin, a fake ps
 #                             in /usr/bin that lists only the lines of /etc/ps.table (empty at
@@ -19,6 +19,9 @@
 #   il_stat PATH...           fills MODE[PATH] for every path at once (one call inside)
 #   il_ps LINE...             the process table fake ps shows from now on (no line: none)
 #   il_year                   the year of the run, as the banners carry it
+#   il_stray PLACE...         the changed paths (sb_changes) outside the places: PLACE is a
+#                             path with everything below it, =PATH that path alone; the
+#                             directories above a place and /tmp/setup.log always count as in
 
 IL_MEDIUM=
 IL_INPUT=/dev/null
@@ -30,13 +33,17 @@ il_start() {
     echo "FAIL: SETUP_BIN is not an executable: '${SETUP_BIN:-}'"
     exit 1
   }
+  command -v compress >/dev/null || sb_skip "compress (ncompress) is missing: cannot build a medium"
   IL_HOST=$(mktemp -d "${TMPDIR:-/tmp}/il.XXXXXX")
   sb_atexit 'rm -rf "$IL_HOST"'
   sb_start
   local t
-  for t in pkgadd pkginfo installf; do sb_put "$SOURCE_DIR/platform/svr4/$t" "/usr/sbin/$t" 755; done
+  for t in pkgadd pkginfo installf; do
+    sb_put "$SOURCE_DIR/platform/svr4/$t" "/usr/sbin/$t" 755
+  done
   # Columns of ps -e: PID TTY TIME CMD.
-  sb_fake_cmd /usr/bin/ps 'echo "  PID TTY          TIME CMD"; cat /etc/ps.table 2>/dev/null; exit 0'
+  sb_fake_cmd /usr/bin/ps \
+    'echo "  PID TTY          TIME CMD"; cat /etc/ps.table 2>/dev/null; exit 0'
   sb_sh ': >/etc/ps.table; rm -f /usr/sbin/lpd /usr/bin/lpd /usr/lib/lpd /sbin/lpd /bin/lpd'
 }
 
@@ -100,6 +107,26 @@ il_stat() {
   MODE=()
   while IFS=' ' read -r m p; do MODE[$p]=$m; done < <(
     sb_sh 'for p in "$@"; do echo "$(stat -c %a "$p" 2>/dev/null || echo -) $p"; done' "$@")
+}
+
+il_stray() {
+  local c p a ok
+  sb_changes | while IFS= read -r c; do
+    ok=0
+    for p in "$@" =/tmp/setup.log; do
+      case $p in
+        =*) p=${p#=} && [ "$c" = "$p" ] && ok=1 ;;
+        *) case $c in "$p" | "$p"/*) ok=1 ;; esac ;;
+      esac
+      a=${p%/*}
+      while [ $ok = 0 ] && [ -n "$a" ]; do
+        [ "$c" = "$a" ] && ok=1
+        a=${a%/*}
+      done
+      [ $ok = 1 ] && break
+    done
+    [ $ok = 1 ] || echo "$c"
+  done
 }
 
 il_year() { date +%Y; }

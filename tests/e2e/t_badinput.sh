@@ -2,7 +2,9 @@
 # Bad archive contents: no pkg.list on a fresh install and no pkgmap on an upgrade end the
 # run with "ERROR: can't open file, <path>" on standard error and status 0; a pkgmap full of
 # junk (binary bytes, short and overlong lines, tabs, CR-LF, a path too long for the 512-byte
-# command lines) upgrades what it can, writes nothing anywhere else, and does not crash.
+# command lines, shell text in paths) upgrades what it can, writes nothing anywhere else, and
+# does not crash. An installation whose package record is gone upgrades without making up an
+# empty pkginfo.
 . "$SOURCE_DIR/tests/e2e/sandbox.sh"
 . "$SOURCE_DIR/tests/e2e/install_lib.sh"
 il_start
@@ -70,8 +72,17 @@ check "junk pkgmap: shell text in a path runs nothing" \
   sb_test ! -e /tmp/pwned -a ! -e /tmp/pwned2
 check_contains "junk pkgmap: the version is rewritten" "VERSION=4.50.11" \
   "$(sb_cat /var/sadm/pkg/TLVNvpxx/pkginfo)"
-stray=$(sb_changes | grep -Ev '^(/opt/Orvel(/|$)|/var/spool/Orvel(/|$)|/var/sadm(/|$)|/usr/share/doc/orvel-vpxx(/|$)|/tmp(/|$))' |
-  grep -Ev '^(/opt|/var|/var/spool|/usr|/usr/share|/usr/share/doc)$')
+stray=$(il_stray /opt/Orvel /var/spool/Orvel /var/sadm /usr/share/doc/orvel-vpxx /tmp)
 check_eq "nothing written elsewhere" "" "$stray"
+
+sb_sh 'rm -f /var/sadm/pkg/TLVNvpxx/pkginfo'
+v46=$IL_HOST/v46
+il_tree "$v46" 4.6
+il_medium "$v46" /cdrom/v46
+il_setup
+check_eq "no installed pkginfo: status 0" 0 "$SB_RC"
+check_eq "no installed pkginfo: files upgraded" "readme of 4.6" "$(sb_cat $app/README)"
+check "no installed pkginfo: none made up, no temporary file left" \
+  sb_test ! -e /var/sadm/pkg/TLVNvpxx/pkginfo -a ! -e /var/sadm/pkg/TLVNvpxx/pkginfo.tmp
 
 sb_finish

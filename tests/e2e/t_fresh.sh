@@ -76,8 +76,8 @@ check_eq "clean-up ran the administration tool twice" "vpqadmin -upgrade
 vpqadmin -clean" "$(sb_cat $app/vpqadmin.calls)"
 
 # Everything the run changed lies in the places named for a fresh install.
-stray=$(sb_changes | grep -Ev '^(/opt/Orvel(/|$)|/var/spool/Orvel(/|$)|/var/sadm(/|$)|/usr/bin/vpprint$|/usr/share/doc/orvel-vpxx(/|$)|/tmp/setup\.log$)' |
-  grep -Ev '^(/opt|/var|/var/spool|/usr|/usr/bin|/usr/share|/usr/share/doc)$')
+stray=$(il_stray /opt/Orvel /var/spool/Orvel /var/sadm =/usr/bin/vpprint \
+  /usr/share/doc/orvel-vpxx)
 check_eq "nothing changed outside the named places" "" "$stray"
 
 sb_finish

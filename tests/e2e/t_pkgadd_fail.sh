@@ -28,8 +28,7 @@ check "package list not carried out: no launcher" sb_test ! -e /usr/bin/orveltoo
 check_contains "the removal is logged" "rm -rf  $app" "$(sb_cat /tmp/setup.log)"
 check_not_contains "no clean-up: the work directory was not removed" \
   "rm -rf  /tmp/OrvelInstall" "$(sb_cat /tmp/setup.log)"
-stray=$(sb_changes | grep -Ev '^(/opt/Orvel$|/tmp(/|$)|/var/sadm(/|$)|/usr/share/doc/orvel-vpxx(/|$))' |
-  grep -Ev '^(/opt|/var|/usr|/usr/share|/usr/share/doc)$')
+stray=$(il_stray =/opt/Orvel /tmp /var/sadm /usr/share/doc/orvel-vpxx)
 check_eq "nothing else left behind by setup" "" "$stray"
 
 # A pkgadd that refuses, with the base /export/opt.
@@ -53,7 +52,8 @@ sb_put "$SOURCE_DIR/platform/svr4/pkgadd" /usr/sbin/pkgadd 755
 il_setup /tmp /export/opt
 check_eq "next run: status 0" 0 "$SB_RC"
 check "next run: installed" sb_test -f /export/opt/Orvel/vpxx/bin/vprint
-check_eq "next run: the link leads to it" /export/opt/Orvel/vpxx "$(sb_sh 'readlink /opt/Orvel/vpxx')"
+check_eq "next run: the link leads to it" /export/opt/Orvel/vpxx \
+  "$(sb_sh 'readlink /opt/Orvel/vpxx')"
 check "next run: launcher made" sb_test -x /usr/bin/orveltool
 check "next run: work directory removed" sb_test ! -e /tmp/OrvelInstall
 

@@ -50,6 +50,9 @@ c
 dirto docs3
 newdir spool mode 777
 newdir spool mode 700
+m bin/vprint mode 700
+newdir spool/in mode 777
+newdir spool/in mode 700
 checkps ,nosuchprogram,
 c tool mode 755 bat orveltool link /usr/bin/orveltool-link
 c owned.txt owner daemon group daemon
@@ -68,12 +71,15 @@ il_setup
 check_eq "package list run: status 0" 0 "$SB_RC"
 check_not_contains "no error on stderr" "ERROR" "$(cat "$SB/err")"
 il_stat $app/readme $app/docs $app/touched $app/file4 $app/file5 $app/spool $app/tool \
-  $app/newname $app/script.sh $app/conf.txt $app/keepmode.txt $app/crlf.txt /usr/bin/orveltool
+  $app/newname $app/bin/vprint $app/spool/in $app/script.sh $app/conf.txt $app/keepmode.txt \
+  $app/crlf.txt /usr/bin/orveltool
 owner() { sb_sh 'stat -c %U:%G "$1"' "$1"; }
 
 check_eq "c + mode, then m + mode: the later mode wins" 640 "${MODE[$app/readme]}"
 check_eq "s with an existing file applies its attributes (owner)" daemon:root \
   "$(owner $app/readme)"
+check_eq "m with a path below the application directory" 700 "${MODE[$app/bin/vprint]}"
+check_eq "newdir with a path below: made once" 777 "${MODE[$app/spool/in]}"
 check "m and s with a missing file do nothing (no file, no failure)" \
   sb_test ! -e $app/absent -a ! -e $app/absent2
 check_eq "dir copies the directory tree" "a b" \
@@ -118,8 +124,8 @@ check_contains "sed writes into the work directory" "> /tmp/OrvelInstall/setup.t
 check_not_contains "sed's output does not go to the log" "BAR two" "$log"
 changes=$(sb_changes)
 check_eq "no temporary file in /tmp" "/tmp/setup.log" "$(echo "$changes" | grep '^/tmp')"
-stray=$(echo "$changes" | grep -Ev '^(/opt/Orvel(/|$)|/var/spool/Orvel(/|$)|/var/sadm(/|$)|/usr/bin/orveltool(-link)?$|/usr/share/doc/orvel-(vpxx|extra)(/|$)|/tmp/setup\.log$)' |
-  grep -Ev '^(/opt|/var|/var/spool|/usr|/usr/bin|/usr/share|/usr/share/doc)$')
+stray=$(il_stray /opt/Orvel /var/spool/Orvel /var/sadm =/usr/bin/orveltool \
+  =/usr/bin/orveltool-link /usr/share/doc/orvel-vpxx /usr/share/doc/orvel-extra)
 check_eq "nothing changed outside the named places" "" "$stray"
 
 # A sed script that sed refuses: the run ends with status 1, the file stays as copied.

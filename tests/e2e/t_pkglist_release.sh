@@ -8,7 +8,8 @@
 . "$SOURCE_DIR/tests/e2e/install_lib.sh"
 il_start
 app=/opt/Orvel/vpxx
-sb_fake_cmd /usr/bin/uname 'r=$(cat /etc/uname.release 2>/dev/null); [ -n "$r" ] || exit 1; echo "$r"'
+sb_fake_cmd /usr/bin/uname \
+  'r=$(cat /etc/uname.release 2>/dev/null); [ -n "$r" ] || exit 1; echo "$r"'
 
 tree=$IL_HOST/tree
 il_tree "$tree"
