@@ -97,4 +97,17 @@ sb_run -i "$work/in" -- /cdrom/orvel/setup
 check_eq "no daemon: status 0" 0 "$SB_RC"
 check_eq "no daemon: not asked" 0 "$(count "$prompt")"
 
+# The question comes after a move to a new base: "n" then leaves the installation moved,
+# whole, with the link under /opt leading to it.
+sb_sh 'echo daemon >/opt/Orvel/vpxx/VPrintD'
+answer 'n\n'
+sb_run -i "$work/in" -- /cdrom/orvel/setup /tmp /export/opt
+check_eq "after a move, n: status 0" 0 "$SB_RC"
+check_eq "after a move, n: asked once" 1 "$(count "$prompt")"
+check_contains "after a move, n: the daemon found in the new place" "$msg62" "$(cat "$SB/out")"
+check "after a move, n: the installation is in the new place" \
+  sb_test -f /export/opt/Orvel/vpxx/VPrintD -a -f /export/opt/Orvel/vpxx/vpxx.conf
+check_eq "after a move, n: /opt/Orvel/vpxx leads there" "/export/opt/Orvel/vpxx" \
+  "$(sb_sh 'readlink /opt/Orvel/vpxx')"
+
 sb_finish
