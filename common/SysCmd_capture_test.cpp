@@ -9,51 +9,13 @@
 
 #include "MemMgr.h"
 #include "SysCmd.h"
+#include "fake_commands_test.h"
 
 namespace {
 
-/* Each test gets a private directory placed first in the fixed search list, with lazy
- * resolution on and every row unresolved, so fake commands written there are found first. */
-class CaptureTest : public ::testing::Test {
+class CaptureTest : public FakeCommandTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/ut_capture_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    snprintf(search_, sizeof search_, "%s:%s", dir_.c_str(), savedSearch_);
-    SearchPaths = search_;
-    ResetResolution();
-  }
-
-  void TearDown() override {
-    SearchPaths = savedSearch_;
-    ResetResolution();
-    std::string rm = "rm -rf '" + dir_ + "'";
-    EXPECT_EQ(system(rm.c_str()), 0);
-  }
-
-  static void ResetResolution() {
-    if (FullSearchPath != nullptr) PutMem(FullSearchPath);
-    FullSearchPath = nullptr;
-    for (int i = 2; i <= CMD_LAST; ++i) ComList[i].dir = nullptr;
-    flInitSysCmd = 1;
-  }
-
-  /* Writes an executable sh script named name into the test directory. */
-  void WriteCommand(const char *name, const std::string &body) {
-    std::string path = dir_ + "/" + name;
-    FILE *f = fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fprintf(f, "#!/bin/sh\n%s\n", body.c_str());
-    fclose(f);
-    ASSERT_EQ(chmod(path.c_str(), 0755), 0);
-  }
-
   bool Exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
-
-  std::string dir_;
-  char *savedSearch_ = SearchPaths;
-  char search_[1024];
 };
 
 std::vector<std::string> Texts(const ResponseLine *list) {

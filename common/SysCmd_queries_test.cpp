@@ -14,56 +14,12 @@
 
 #include "MemMgr.h"
 #include "SysCmd.h"
+#include "fake_commands_test.h"
 
 namespace {
 
-/* Each test gets a private directory placed first in the fixed search list, with lazy
- * resolution on and every row unresolved, so fake commands written there are found first;
- * commands it does not fake resolve to the host's. */
-class QueriesTest : public ::testing::Test {
+class QueriesTest : public FakeCommandTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/ut_queries_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    snprintf(search_, sizeof search_, "%s:%s", dir_.c_str(), savedSearch_);
-    SearchPaths = search_;
-    ResetResolution();
-  }
-
-  void TearDown() override {
-    SearchPaths = savedSearch_;
-    ResetResolution();
-    std::string rm = "rm -rf '" + dir_ + "'";
-    EXPECT_EQ(system(rm.c_str()), 0);
-  }
-
-  static void ResetResolution() {
-    if (FullSearchPath != nullptr) PutMem(FullSearchPath);
-    FullSearchPath = nullptr;
-    for (int i = 2; i <= CMD_LAST; ++i) ComList[i].dir = nullptr;
-    flInitSysCmd = 1;
-  }
-
-  void WriteFile(const std::string &name, const std::string &text) {
-    std::ofstream out(dir_ + "/" + name, std::ios::binary | std::ios::trunc);
-    out << text;
-    ASSERT_TRUE(out.good());
-  }
-
-  std::string ReadFile(const std::string &name) {
-    std::ifstream in(dir_ + "/" + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  /* An executable sh script named name in the test directory. */
-  void WriteCommand(const std::string &name, const std::string &body) {
-    WriteFile(name, "#!/bin/sh\n" + body + "\n");
-    ASSERT_EQ(chmod((dir_ + "/" + name).c_str(), 0755), 0);
-  }
-
   /* A fake command that records its arguments, one a line, in <name>.args and prints
    * <name>.out. */
   void FakeOutput(const std::string &name, const std::string &output) {
@@ -72,10 +28,6 @@ class QueriesTest : public ::testing::Test {
     WriteCommand(name, ": >> " + args + "\nfor a; do printf '%s\\n' \"$a\" >> " + args +
                            "; done\ncat '" + dir_ + "/" + name + ".out'");
   }
-
-  std::string dir_;
-  char *savedSearch_ = SearchPaths;
-  char search_[1024];
 };
 
 /* Takes a managed string, returns it as std::string ("(null)" for null) and releases it. */
