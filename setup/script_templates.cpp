@@ -31,21 +31,17 @@ cd %s
 exec %s/%s $*
 )SH";
 
+// Reads the flag file's words: the last known print subsystem wins, V5 when there is none;
+// then opens the case on it. Shared by the four interface scripts.
+#define FLAG_CASE                                                                      \
+  "\nfor flag in ${CfgFlags}\ndo\n\tcase $flag in\n\tLPRng | V5 | AIX | BSD | CUPS)\n" \
+  "\t\tflConfig=$flag\n\t\t;;\n\tesac\ndone\n\ncase ${flConfig:-V5} in\n"
+
 // Queue interface: pAppDir; "vpxx"; "vprintvpxx" twice (BSD log); "vpxx" (V5); "vpxx" (CUPS).
 const char *const OrvelPrintvpxxScript = R"SH(ToolPath="%s"
 CfgFlags=`cat ${ToolPath}/.vp_cfg`
 
-for flag in ${CfgFlags}
-do
-	case $flag in
-	LPRng | V5 | AIX | BSD | CUPS)
-		flConfig=$flag
-		;;
-	esac
-done
-
-case ${flConfig:-V5} in
-AIX)
+)SH" FLAG_CASE R"SH(AIX)
 	cd ${ToolPath}
 	${ToolPath}/AixInterface $*
 	;;
@@ -116,17 +112,7 @@ constexpr std::array<char, (N + ...) - sizeof...(N) + 1> Join(const char (&...pa
 constexpr char kDriverHead[] = R"SH(ToolPath="%s"
 CfgFlags=`cat ${ToolPath}/.%sp_cfg`
 
-for flag in ${CfgFlags}
-do
-	case $flag in
-	LPRng | V5 | AIX | BSD | CUPS)
-		flConfig=$flag
-		;;
-	esac
-done
-
-case ${flConfig:-V5} in
-)SH";
+)SH" FLAG_CASE;
 
 // The toolkit's module files, in the library directories an upgrade makes.
 constexpr char kDriverModules[] =
@@ -249,17 +235,7 @@ const char *const OrvelVSFScript = R"SH(ToolPath="%s"
 SpoolDir="%s"
 CfgFlags=`cat ${ToolPath}/.vp_cfg`
 
-for flag in ${CfgFlags}
-do
-	case $flag in
-	LPRng | V5 | AIX | BSD | CUPS)
-		flConfig=$flag
-		;;
-	esac
-done
-
-case ${flConfig:-V5} in
-AIX)
+)SH" FLAG_CASE R"SH(AIX)
 	# AIX
 	cd ${ToolPath}
 )SH" VSF_RETRY("$*") R"SH(	;;
