@@ -1,5 +1,6 @@
 # Entry points: make (build), make test (every test, ends with CTest's summary), make demo.
 JOBS ?= 2
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
