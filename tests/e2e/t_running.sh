@@ -8,9 +8,10 @@ src=${SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 SETUP_BIN=${SETUP_BIN:-${BUILD_DIR:-$src/build}/setup}
 . "$src/tests/e2e/sandbox.sh"
 
-work=$(mktemp -d)
-sb_atexit "rm -rf '$work'"
 command -v compress >/dev/null || sb_skip "compress (ncompress) is missing: cannot build a medium"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT # until sb_start takes over the exit trap
+sb_atexit "rm -rf '$work'"
 "$src/tools/mkmedium" -s "$SETUP_BIN" -b 2048 "$src/demo/package" "$work/medium" >/dev/null ||
   { echo "FAIL: mkmedium"; exit 1; }
 

@@ -9,9 +9,10 @@ src=${SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 SETUP_BIN=${SETUP_BIN:-${BUILD_DIR:-$src/build}/setup}
 . "$src/tests/e2e/sandbox.sh"
 
-work=$(mktemp -d)
-sb_atexit "rm -rf '$work'"
 command -v compress >/dev/null || sb_skip "compress (ncompress) is missing: cannot build a medium"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT # until sb_start takes over the exit trap
+sb_atexit "rm -rf '$work'"
 mk() { "$src/tools/mkmedium" -s "$SETUP_BIN" -b 2048 "$@" >/dev/null || { echo "FAIL: mkmedium $*"; exit 1; }; }
 pkg=$src/demo/package
 echo "Read me first." >"$work/readme"
@@ -28,11 +29,16 @@ pieces=$(tr ' ' '\n' <"$work/dos/disks" | grep '^pkg_tar' | tr '\n' ' ')
 printf '\r\n\r\ndisks\r\n\r\n%s\r\n\r\nend_of_list\r\nnot a name\r\n' "$pieces" >"$work/dos/disks"
 mk -x "$work/readme" "$pkg" "$work/marker"
 printf 'disks readme end_of_list bogus\n%s\nend_of_list\n' "$pieces" >"$work/marker/disks"
+# A sound compressed file that holds no tar archive.
+mkdir "$work/notar"
+cp "$work/dos/setup" "$work/dos/isize" "$work/dos/tsize" "$work/notar/"
+printf 'disks pkg_tar.aa\nend_of_list\n' >"$work/notar/disks"
+head -c 20000 /dev/urandom | od -An -tx1 | compress -c >"$work/notar/pkg_tar.aa"
 [ "$(echo $pieces | wc -w)" -ge 2 ] || { echo "FAIL: the medium should have several pieces"; exit 1; }
 
 sb_start
 for t in pkgadd pkginfo installf; do sb_put "$src/platform/svr4/$t" "/usr/sbin/$t" 755; done
-for m in reverse upper noself upnoself missing corrupt dos marker; do
+for m in reverse upper noself upnoself missing corrupt dos marker notar; do
   sb_put "$work/$m" "/cdrom/$m"
 done
 sb_fake_cmd /usr/bin/uname 'case "$1" in -r) echo 5.8 ;; *) echo Linux ;; esac'
@@ -99,6 +105,12 @@ check_contains "corrupt archive: reported on stdout" "ERROR: exit status 1" "$(c
 check_contains "corrupt archive: the failing step" "uncompress  /tmp/OrvelInstall/OrvelSolarisVpxx.tar.Z
 " "$(sb_cat /tmp/setup.log | grep -A3 uncompress)"
 check_not_contains "corrupt archive: nothing unpacked" "tar xvfp" "$(sb_cat /tmp/setup.log)"
+
+# Uncompressed, the archive is no tar file: tar fails and ends the run.
+fails "not a tar archive" notar ""
+check_contains "not a tar archive: reported on stdout" "ERROR: exit status 2" "$(cat "$SB/out")"
+check_contains "not a tar archive: the failing step" "tar xvfp /tmp/OrvelInstall/OrvelSolarisVpxx.tar" \
+  "$(sb_cat /tmp/setup.log)"
 
 # end_of_list inside a line: the copy goes on with the next line, the joiner stops there,
 # so no archive is made and uncompress fails.
