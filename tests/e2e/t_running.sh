@@ -89,6 +89,20 @@ driver ( 90 )
 
 Would you like to:' "$(cat "$SB/out")"
 
+# "1" while the program goes on running: six looks 5 seconds apart, then the report and the
+# menu again; "2" then quits.
+running '  77 ?        00:00:01 vpqadmin\n'
+answer '1\n2\n'
+start=$SECONDS
+sb_run -i "$work/in" -- /cdrom/orvel/setup
+took=$((SECONDS - start))
+check_eq "1 while it runs: status 0" 0 "$SB_RC"
+check_eq "1 while it runs: menu shown again after the wait" 2 "$(count '2.  Quit the installation')"
+check_eq "1 while it runs: report shown again" 2 "$(count 'vpqadmin ( 77 )')"
+check "1 while it runs: waited 30 s (took ${took}s)" test "$took" -ge 30 -a "$took" -lt 40
+check "1 while it runs: nothing staged" sb_test ! -e /tmp/OrvelInstall
+check_eq "1 while it runs: installation untouched" "$before" "$(fingerprint)"
+
 # "1": the program is gone at the first 5-second look; the upgrade goes on.
 running '  77 ?        00:00:01 vpqadmin\n'
 sb_sh 'echo 3 >/etc/fake-ps-window'
