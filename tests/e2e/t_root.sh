@@ -69,6 +69,19 @@ check_not_contains "root's leftover work directory: nothing copied into it" "cp 
 check_eq "root's leftover work directory: earlier installation untouched" "" \
   "$(sb_changes | grep -v '^/tmp/')"
 
+# A medium the user may not read: staging comes before the user check, so the copy fails
+# and ends the run (status 1) before message 35 could be shown; what was copied stays.
+sb_sh 'rm -rf /tmp/OrvelInstall /tmp/setup.log; chmod 600 /cdrom/orvel/pkg_tar.ab'
+sb_run -u sbuser -- /cdrom/orvel/setup
+check_eq "unreadable medium: status 1" 1 "$SB_RC"
+check_contains "unreadable medium: the failed copy reported" "ERROR: exit status 1" \
+  "$(cat "$SB/out")"
+check_not_contains "unreadable medium: no message 35" "logged in" "$(cat "$SB/out")"
+check_contains "unreadable medium: cp's complaint in the log" "Permission denied" \
+  "$(sb_cat /tmp/setup.log)"
+check_eq "unreadable medium: nothing changed outside /tmp" "" "$(sb_changes | grep -v '^/tmp/')"
+sb_sh 'chmod 644 /cdrom/orvel/pkg_tar.ab'
+
 # A work base the user may not create: message 3, two line ends, status 2.
 sb_run -u sbuser -- /cdrom/orvel/setup /big
 check_eq "uncreatable work base: status 2" 2 "$SB_RC"
