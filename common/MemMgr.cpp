@@ -9,6 +9,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 MemBlock *pMemB = nullptr;
 const char OutOfMem[] = "Unable to allocate memory";
 
@@ -64,39 +68,216 @@ int64_t DedicatedSize(int64_t rsize) {
 bool IsDedicated(const MemBlock *b) { return b->size > kBlockSize; }
 
 // Search aids, kept in the header mapping right after the MemBlock record:
-// - freeBits mirrors the MAT, one bit per node (set = free), so that runs are found 64
-//   nodes at a time; longest[w] bounds the runs inside word w (lowered when a search finds
-//   no run of n there, raised to 64 when nodes of the word are set free);
-// - hint[n] (n up to kHinted) is a node below which no run of n free nodes starts, so a
-//   first-fit search for n nodes may begin there and still find the lowest run. A request
-//   for more than kHinted nodes starts at hint[kHinted]: its run contains such a run.
-constexpr int kHinted = 32;
+// - freeBits mirrors the MAT, one bit per node (set = free);
+// - best[w] is the longest free run inside word w of freeBits;
+// - reach[w] is the larger of best[w] and the free run across the boundary above word w (the
+//   free nodes at the top of word w and at the bottom of word w+1), capped at 127.
+// A run of n <= 64 free nodes lies inside one word or crosses one boundary, so comparing
+// the reach bytes with n, many at a time, yields every word where such a run starts.
+// - pos is the block's place in the chain index below, -1 when it is not there.
 constexpr int kWords = kNodes / 64;
 struct SearchAids {
   uint64_t freeBits[kWords];
-  uint8_t longest[kWords];  // bound on the longest run of free nodes inside each word
-  int16_t hint[kHinted + 1];
+  uint8_t best[kWords];
+  uint8_t reach[kWords];
+  int32_t pos;
 };
 constexpr size_t kAidsOffset = (sizeof(MemBlock) + 7) / 8 * 8;
 constexpr int kHeaderSize = static_cast<int>(kAidsOffset + sizeof(SearchAids));
+constexpr uint16_t kAnyRun = kNodes;  // bound on a block's longest run when it is not known
 
 SearchAids *Aids(MemBlock *b) {
   return reinterpret_cast<SearchAids *>(reinterpret_cast<char *>(b) + kAidsOffset);
 }
 
-// Marks nodes i..i+m-1 free or used, in the MAT and in its bit mirror.
+// Side index of the chain, so that neither the first-fit walk nor the release's block search
+// has to visit every header: the blocks in chain order with a bound on the longest free run
+// of each (0 for a dedicated block; raised when nodes are set free, lowered when a search
+// finds no run), and the same blocks sorted by data address. It follows every PushBlock and
+// PopBlock; when it cannot grow it is dropped (ok false) and the chain itself is walked
+// until the index can be rebuilt.
+struct BlockIndex {
+  MemBlock **chain;   // chain order
+  uint16_t *fit;      // no run of more than fit[k] free nodes in chain[k]
+  MemBlock **byAddr;  // ascending data address
+  int count;
+  int cap;
+  bool ok;
+  bool disabled;  // test hook: always walk the chain
+};
+BlockIndex idx = {nullptr, nullptr, nullptr, 0, 0, true, false};
+
+// Makes room for want blocks in the index; false when memory runs out.
+bool ReserveIndex(int want) {
+  if (want <= idx.cap) return true;
+  int cap = idx.cap < 16 ? 16 : idx.cap;
+  while (cap < want) cap *= 2;
+  void *c = realloc(idx.chain, sizeof(MemBlock *) * static_cast<size_t>(cap));
+  if (c == nullptr) return false;
+  idx.chain = static_cast<MemBlock **>(c);
+  void *f = realloc(idx.fit, sizeof(uint16_t) * static_cast<size_t>(cap));
+  if (f == nullptr) return false;
+  idx.fit = static_cast<uint16_t *>(f);
+  void *a = realloc(idx.byAddr, sizeof(MemBlock *) * static_cast<size_t>(cap));
+  if (a == nullptr) return false;
+  idx.byAddr = static_cast<MemBlock **>(a);
+  idx.cap = cap;
+  return true;
+}
+
+// Place in byAddr of the first block whose data lies above a.
+int UpperBound(uintptr_t a) {
+  int lo = 0, hi = idx.count;
+  while (lo < hi) {
+    int mid = (lo + hi) / 2;
+    if (reinterpret_cast<uintptr_t>(idx.byAddr[mid]->data) <= a) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+void IndexAppend(MemBlock *b) {
+  int k = idx.count;
+  idx.chain[k] = b;
+  idx.fit[k] = IsDedicated(b) ? 0 : kAnyRun;
+  Aids(b)->pos = k;
+  int at = UpperBound(reinterpret_cast<uintptr_t>(b->data));
+  memmove(idx.byAddr + at + 1, idx.byAddr + at, sizeof(MemBlock *) * static_cast<size_t>(k - at));
+  idx.byAddr[at] = b;
+  idx.count = k + 1;
+}
+
+void IndexRemove(MemBlock *b) {
+  int k = Aids(b)->pos;
+  Aids(b)->pos = -1;
+  if (k < 0 || k >= idx.count || idx.chain[k] != b) return;
+  idx.count--;
+  for (int j = k; j < idx.count; j++) {
+    idx.chain[j] = idx.chain[j + 1];
+    idx.fit[j] = idx.fit[j + 1];
+    Aids(idx.chain[j])->pos = j;
+  }
+  int at = UpperBound(reinterpret_cast<uintptr_t>(b->data)) - 1;
+  while (at >= 0 && idx.byAddr[at] != b) at--;
+  if (at < 0) return;
+  memmove(idx.byAddr + at, idx.byAddr + at + 1,
+          sizeof(MemBlock *) * static_cast<size_t>(idx.count - at));
+}
+
+// Rebuilds the index from the chain; leaves it dropped when memory runs out or it is disabled.
+void RebuildIndex() {
+  for (int k = 0; k < idx.count; k++) Aids(idx.chain[k])->pos = -1;
+  idx.count = 0;
+  idx.ok = false;
+  if (idx.disabled) return;
+  int n = 0;
+  for (MemBlock *b = pMemB; b != nullptr; b = b->next) n++;
+  if (!ReserveIndex(n + 1)) return;
+  for (MemBlock *b = pMemB; b != nullptr; b = b->next) IndexAppend(b);
+  idx.ok = true;
+}
+
+// Free nodes at the bottom and at the top of a word of the bit mirror.
+int LowRun(uint64_t x) { return x == ~0ULL ? 64 : __builtin_ctzll(~x); }
+int HighRun(uint64_t x) { return x == ~0ULL ? 64 : __builtin_clzll(~x); }
+
+// Longest run of set bits in x.
+int LongestRun(uint64_t x) {
+  if (x == 0) return 0;
+  if (x == ~0ULL) return 64;
+  // Bits of y mark runs of len set bits; double len while such runs exist, then refine.
+  int len = 1;
+  uint64_t y = x;
+  for (uint64_t z; (z = y & (y >> len)) != 0; len *= 2) y = z;
+  for (int step = len / 2; step >= 1; step /= 2) {
+    uint64_t z = y & (y >> step);
+    bool longer = z != 0;
+    y = longer ? z : y;
+    len += longer ? step : 0;
+  }
+  return len;
+}
+
+// Free run across the boundary between two adjacent words, capped at 127.
+int Cross(uint64_t below, uint64_t above) {
+  int run = HighRun(below) + LowRun(above);
+  return run < 127 ? run : 127;
+}
+
+// Sets up the aids of a block whose nodes are all free.
+void InitAids(MemBlock *b) {
+  SearchAids *a = Aids(b);
+  memset(a->freeBits, 0xff, sizeof a->freeBits);
+  memset(a->best, 64, sizeof a->best);
+  memset(a->reach, 127, sizeof a->reach);
+  a->reach[kWords - 1] = 64;
+  a->pos = -1;
+}
+
+// Sets m MAT characters at p to c.
+void FillMat(char *p, char *end, int m, char c) {
+  if (m <= 8 && end - p >= 8) {
+    // Small runs: one 8-byte read-modify-write instead of a call.
+    uint64_t v, keep = m == 8 ? 0 : ~0ULL << (8 * m);
+    memcpy(&v, p, sizeof v);
+    v = (v & keep) | (0x0101010101010101ULL * static_cast<unsigned char>(c) & ~keep);
+    memcpy(p, &v, sizeof v);
+    return;
+  }
+  memset(p, c, static_cast<size_t>(m));
+}
+
+// Renews the run summaries around word w after its bits changed; returns the longest of the
+// runs that touch word w, as far as they are known from it and its neighbours (127 at most).
+int RenewWord(SearchAids *a, int w) {
+  uint64_t x = a->freeBits[w];
+  int best = LongestRun(x);
+  a->best[w] = static_cast<uint8_t>(best);
+  int up = w + 1 < kWords ? Cross(x, a->freeBits[w + 1]) : 0;
+  a->reach[w] = static_cast<uint8_t>(best > up ? best : up);
+  int down = 0;
+  if (w > 0) {
+    down = Cross(a->freeBits[w - 1], x);
+    int below = a->best[w - 1];
+    a->reach[w - 1] = static_cast<uint8_t>(below > down ? below : down);
+  }
+  int most = best > up ? best : up;
+  return most > down ? most : down;
+}
+
+// Marks nodes i..i+m-1 free or used, in the MAT, its bit mirror and the run summaries; nodes
+// set free raise the block's bound in the chain index.
 void MarkNodes(MemBlock *b, int i, int m, bool free) {
-  memset(b->mat + i, free ? kFree : kUsed, static_cast<size_t>(m));
-  SearchAids *aids = Aids(b);
-  unsigned pos = static_cast<unsigned>(i), end = static_cast<unsigned>(i + m);
-  while (pos < end) {
-    unsigned w = pos / 64, lo = pos % 64;
-    unsigned hi = end - w * 64 < 64 ? end - w * 64 : 64;
-    uint64_t mask = (hi - lo == 64 ? ~0ULL : ((1ULL << (hi - lo)) - 1)) << lo;
-    uint64_t x = free ? aids->freeBits[w] | mask : aids->freeBits[w] & ~mask;
-    aids->freeBits[w] = x;
-    if (free) aids->longest[w] = 64;  // unknown again; taking nodes only shortens runs
-    pos = w * 64 + hi;
+  if (m <= 0) return;
+  FillMat(b->mat + i, b->mat + kNodes + 1, m, free ? kFree : kUsed);
+  SearchAids *a = Aids(b);
+  unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
+  int bound = 0;
+  if (first / 64 == last / 64) {
+    // Within one word, the usual case.
+    unsigned w = first / 64;
+    uint64_t mask = (~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64);
+    a->freeBits[w] = free ? a->freeBits[w] | mask : a->freeBits[w] & ~mask;
+    bound = RenewWord(a, static_cast<int>(w));
+  } else {
+    for (unsigned w = first / 64; w <= last / 64; w++) {
+      unsigned lo = w == first / 64 ? first % 64 : 0;
+      unsigned hi = w == last / 64 ? last % 64 : 63;
+      uint64_t mask = (~0ULL >> (63 - (hi - lo))) << lo;
+      a->freeBits[w] = free ? a->freeBits[w] | mask : a->freeBits[w] & ~mask;
+      int run = RenewWord(a, static_cast<int>(w));
+      if (run > bound) bound = run;
+    }
+  }
+  if (!free) return;
+  // A run of 64 or more may go on through whole free words: its length is not known here.
+  if (bound >= 64) bound = kAnyRun;
+  int k = a->pos;
+  if (idx.ok && k >= 0 && k < idx.count && idx.chain[k] == b && idx.fit[k] < bound) {
+    idx.fit[k] = static_cast<uint16_t>(bound);
   }
 }
 
@@ -111,70 +292,53 @@ uint64_t RunStarts(uint64_t x, int n) {
   return x;
 }
 
-// First node of a run of n free nodes at or after start, lowest first; -1 when there is
-// none. Walks the bit mirror a word at a time, carrying the free run that ends each word.
-int SearchRun(MemBlock *b, int n, int start) {
-  SearchAids *aids = Aids(b);
-  const uint64_t *bits = aids->freeBits;
-  int run = 0;  // free nodes just below the current word
-  for (int w = start / 64; w < kWords; w++) {
-    uint64_t f = bits[w];
-    if (w == start / 64) f &= ~0ULL << (start % 64);
-    if (f == ~0ULL) {
-      if (run + 64 >= n) return w * 64 - run;
+// Bit j of the result is set when byte j of the 32 at p is at least n (bytes below 128,
+// 1 <= n <= 128).
+uint32_t AtLeast(const uint8_t *p, int n) {
+#ifdef __SSE2__
+  __m128i limit = _mm_set1_epi8(static_cast<char>(n - 1));
+  __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+  __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
+  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(lo, limit))) |
+         static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(hi, limit))) << 16;
+#else
+  constexpr uint64_t kHigh = 0x8080808080808080ULL, kLow = 0x0101010101010101ULL;
+  uint32_t mask = 0;
+  for (int q = 0; q < 4; q++) {
+    uint64_t v;
+    memcpy(&v, p + 8 * q, sizeof v);
+    uint64_t t = (((v | kHigh) - kLow * static_cast<uint64_t>(n)) & kHigh) >> 7;
+    mask |= static_cast<uint32_t>((t * 0x0102040810204080ULL) >> 56) << (8 * q);
+  }
+  return mask;
+#endif
+}
+
+// First node of the lowest run of n free nodes of an ordinary block, -1 when it has none.
+int FindRun(MemBlock *b, int n) {
+  const SearchAids *a = Aids(b);
+  if (n <= 64) {
+    // Word w holds the start of a run inside it, or of the run across the boundary above it.
+    uint32_t any = AtLeast(a->reach, n);
+    if (any == 0) return -1;
+    int w = __builtin_ctz(any);
+    uint64_t x = a->freeBits[w];
+    if (a->best[w] >= n) return w * 64 + __builtin_ctzll(RunStarts(x, n));
+    return w * 64 + 64 - HighRun(x);
+  }
+  // Longer runs span words: carry the free run that ends each word.
+  int run = 0;
+  for (int w = 0; w < kWords; w++) {
+    uint64_t x = a->freeBits[w];
+    if (x == ~0ULL) {
       run += 64;
+      if (run >= n) return w * 64 + 64 - run;
       continue;
     }
-    int prefix = __builtin_ctzll(~f);
-    if (run + prefix >= n) return w * 64 - run;
-    if (n <= aids->longest[w]) {
-      uint64_t starts = RunStarts(f, n);
-      if (starts != 0) return w * 64 + __builtin_ctzll(starts);
-      if (f == bits[w]) aids->longest[w] = static_cast<uint8_t>(n - 1);  // whole word seen
-    }
-    run = __builtin_clzll(~f);
+    if (run + LowRun(x) >= n) return w * 64 - run;
+    run = HighRun(x);
   }
   return -1;
-}
-
-// First-fit search of an ordinary block for n nodes, keeping its hints; -1 when none.
-int FindRun(MemBlock *b, int n) {
-  SearchAids *h = Aids(b);
-  int start = h->hint[n < kHinted ? n : kHinted];
-  if (start + n > kNodes) return -1;
-  int i = SearchRun(b, n, start);
-  if (n > kHinted) return i;
-  if (i < 0) {
-    // No run of n nodes, hence none longer either.
-    for (int m = n; m <= kHinted; m++) h->hint[m] = kNodes;
-  } else {
-    h->hint[n] = static_cast<int16_t>(i + n);
-  }
-  return i;
-}
-
-// Nodes i..i+m-1 have just been set free. A run that did not exist before lies inside the
-// free run around them: runs up to its length may now start as low as its first node.
-void NoteFreed(MemBlock *b, int i, int m) {
-  SearchAids *h = Aids(b);
-  const uint64_t *bits = h->freeBits;
-  // Start of the free run: just past the last used node below i.
-  int w = i / 64;
-  uint64_t used = ~bits[w] & ((1ULL << (i % 64)) - 1);
-  while (used == 0 && w > 0) used = ~bits[--w];
-  int lo = used == 0 ? 0 : w * 64 + 64 - __builtin_clzll(used);
-  // End of the free run: the first used node at or after i+m.
-  int end = i + m, hi = kNodes;
-  if (end < kNodes) {
-    w = end / 64;
-    used = ~bits[w] & (~0ULL << (end % 64));
-    while (used == 0 && w < kWords - 1) used = ~bits[++w];
-    if (used != 0) hi = w * 64 + __builtin_ctzll(used);
-  }
-  int len = hi - lo < kHinted ? hi - lo : kHinted;
-  for (int n = 1; n <= len; n++) {
-    if (h->hint[n] > lo) h->hint[n] = static_cast<int16_t>(lo);
-  }
 }
 
 // Takes nodes i..i+n-1 of an ordinary block for a new allocation; returns its zeroed memory.
@@ -230,6 +394,12 @@ void *MapBlock(int size) {
  * Returns its header, or null after reporting OutOfMem on standard error. */
 MemBlock *GetNewBlock(int size) {
   if (size <= kBlockSize) size = kBlockSize;
+  // Room in the chain index first, so that a new block never leaves it behind.
+  if (!idx.ok) RebuildIndex();
+  if (idx.ok && !ReserveIndex(idx.count + 1)) {
+    fprintf(stderr, "ERROR: %s\n", OutOfMem);
+    return nullptr;
+  }
   MemBlock *b = static_cast<MemBlock *>(MapBlock(kHeaderSize));
   char *data = b != nullptr ? static_cast<char *>(MapBlock(size)) : nullptr;
   if (data == nullptr) {
@@ -239,13 +409,12 @@ MemBlock *GetNewBlock(int size) {
   }
   memset(b, 0, static_cast<size_t>(kHeaderSize));  // record and search aids
   memset(b->mat, kFree, kNodes);
-  memset(Aids(b)->freeBits, 0xff, sizeof Aids(b)->freeBits);
-  memset(Aids(b)->longest, 64, sizeof Aids(b)->longest);
   b->mat[kNodes] = '\0';
-  PushBlock(b);
+  InitAids(b);
   b->size = size;
   b->data = data;
   b->freeCount = kNodes;
+  PushBlock(b);
   return b;
 }
 
@@ -255,17 +424,26 @@ MemBlock *PushBlock(MemBlock *block) {
   if (pMemB == nullptr) {
     block->prev = nullptr;
     pMemB = block;
+    RebuildIndex();
     return block;
   }
   MemBlock *tail = pMemB;
   while (tail->next != nullptr) tail = tail->next;
   tail->next = block;
   block->prev = tail;
+  if (idx.ok) {
+    if (ReserveIndex(idx.count + 1)) {
+      IndexAppend(block);
+    } else {
+      RebuildIndex();  // drops the index: no room
+    }
+  }
   return block;
 }
 
 /* Unlinks block from the chain; returns it with its links cleared. */
 MemBlock *PopBlock(MemBlock *block) {
+  if (idx.ok) IndexRemove(block);
   if (block->prev != nullptr) {
     block->prev->next = block->next;
   } else if (pMemB == block) {
@@ -274,12 +452,22 @@ MemBlock *PopBlock(MemBlock *block) {
   if (block->next != nullptr) block->next->prev = block->prev;
   block->next = nullptr;
   block->prev = nullptr;
+  if (pMemB == nullptr && !idx.ok) RebuildIndex();  // an empty chain is indexed again
   return block;
 }
 
 /* Returns the block whose data area holds p (its end address included), or null. */
 MemBlock *FindBlock(const void *p) {
   uintptr_t a = reinterpret_cast<uintptr_t>(p);
+  if (idx.ok) {
+    // Data areas never overlap, end addresses included: only the last block starting at
+    // or below p can hold it.
+    int at = UpperBound(a) - 1;
+    if (at < 0) return nullptr;
+    MemBlock *b = idx.byAddr[at];
+    uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
+    return a - d <= static_cast<uintptr_t>(b->size) ? b : nullptr;
+  }
   for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
     uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
     if (a >= d && a - d <= static_cast<uintptr_t>(b->size)) return b;
@@ -320,10 +508,20 @@ void *GetMem(int size) {
     return b->data;
   }
   int n = static_cast<int>(rsize / kNodeSize);
-  for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
-    if (b->freeCount < n || IsDedicated(b)) continue;
-    int i = FindRun(b, n);
-    if (i >= 0) return TakeNodes(b, i, n);
+  if (idx.ok) {
+    for (int k = 0; k < idx.count; k++) {
+      if (idx.fit[k] < n) continue;
+      MemBlock *b = idx.chain[k];
+      int i = FindRun(b, n);
+      if (i >= 0) return TakeNodes(b, i, n);
+      idx.fit[k] = static_cast<uint16_t>(n - 1);
+    }
+  } else {
+    for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
+      if (b->freeCount < n || IsDedicated(b)) continue;
+      int i = FindRun(b, n);
+      if (i >= 0) return TakeNodes(b, i, n);
+    }
   }
   MemBlock *b = GetNewBlock(kBlockSize);
   if (b == nullptr) return nullptr;
@@ -341,13 +539,9 @@ void PutMem(void *p) {
     MemNode &e = b->nodes[i];
     MarkNodes(b, i, e.count, true);
     b->freeCount += e.count;
-    int m = e.count;
     e.count = 0;
     e.addr = nullptr;
-    if (b->freeCount < kNodes) {
-      NoteFreed(b, i, m);
-      return;
-    }
+    if (b->freeCount < kNodes) return;
   }
   FreeBlock(b);
 }
@@ -400,7 +594,6 @@ void *AdjustMem(void *p, int size) {
            static_cast<size_t>(a - n) * kNodeSize);
     e.count = static_cast<uint16_t>(n);
     b->freeCount += a - n;
-    NoteFreed(b, i + n, a - n);
     return p;
   }
   int k = n - a;
@@ -470,6 +663,13 @@ void DumpMem(void) {
     }
     printf("\n");
   }
+}
+
+/* Test hook, not part of the interface: with off non-zero, the chain index is dropped and
+ * every search walks the chain; with off zero, the index is rebuilt from the chain. */
+extern "C" void MemMgrSetIndexOff(int off) {
+  idx.disabled = off != 0;
+  RebuildIndex();
 }
 
 /* Test hook, not part of the interface: closes the kept descriptor and makes the next

@@ -17,6 +17,7 @@
 #include <vector>
 
 extern "C" void MemMgrSetZeroDevice(const char *path);
+extern "C" void MemMgrSetIndexOff(int off);
 
 namespace {
 
@@ -25,6 +26,19 @@ int Padded(int size) { return (size + 1 + 31) / 32 * 32; }
 int CountBlocks() {
   int n = 0;
   for (MemBlock *b = pMemB; b != nullptr; b = b->next) n++;
+  return n;
+}
+
+// Number of allocations in the chain: ordinary entries and dedicated blocks.
+int CountEntries() {
+  int n = 0;
+  for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
+    if (b->size > MEM_BLOCK_SIZE) {
+      n++;
+      continue;
+    }
+    for (int i = 0; i < MEM_NODES; i++) n += b->nodes[i].count != 0;
+  }
   return n;
 }
 
@@ -797,6 +811,69 @@ TEST_F(MemMgrTest, RandomSmallResizes) {
     ASSERT_FALSE(HasFatalFailure()) << "step " << step;
   }
   for (auto &kv : model.live) PutMem(kv.first);
+}
+
+// Churn over many blocks, a dedicated one among them: every small request must take the
+// first fit, every block must be found by its data and end addresses and by nothing else.
+// With toggle, the search switches between the block index and the plain chain walk.
+void ManyBlockChurn(unsigned seed, int steps, bool toggle) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  Model model;
+  std::vector<char *> order;
+  auto add = [&](int size) {
+    char *p = GetMemFirstFit(size);
+    ASSERT_NE(p, nullptr);
+    ASSERT_TRUE(AllZero(p, Padded(size)));
+    std::vector<unsigned char> expect(Padded(size), 0);
+    FillPattern(p, size, &expect, seed + size);
+    model.live[p] = std::move(expect);
+    order.push_back(p);
+  };
+  for (int j = 0; j < 3000 && !::testing::Test::HasFatalFailure(); j++) {
+    add(j == 1500 ? 70000 : pick(1, 200));  // about eight blocks, a dedicated one inside
+  }
+  for (int step = 0; step < steps && !::testing::Test::HasFatalFailure(); step++) {
+    if (toggle && step % 400 == 0) MemMgrSetIndexOff(step % 800 == 0);
+    size_t k = static_cast<size_t>(pick(0, static_cast<int>(order.size()) - 1));
+    char *p = order[k];
+    order[k] = order.back();
+    order.pop_back();
+    if (model.live[p].size() > 64) {
+      PutMem(p + 32);  // inside an allocation: ignored
+      EXPECT_EQ(model.live.size(), static_cast<size_t>(CountEntries()));
+    }
+    PutMem(p);
+    model.live.erase(p);
+    int r = pick(0, 99);
+    add(r < 80 ? pick(1, 200) : r < 98 ? pick(200, 4000) : pick(4000, 30000));
+    if (pick(0, 1) == 0 && order.size() > 100) {
+      char *q = order.back();  // a second release now and then, so the blocks thin out
+      order.pop_back();
+      PutMem(q);
+      model.live.erase(q);
+    }
+    if (step % 50 == 0) {
+      model.Check();
+      for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
+        ASSERT_EQ(FindBlock(b->data), b);
+        ASSERT_EQ(FindBlock(b->data + b->size), b);
+        ASSERT_EQ(FindBlock(b->data + b->size / 2 + 1), b);
+        ASSERT_EQ(FindBlock(b->data - 1), nullptr);
+        ASSERT_EQ(FindBlock(b->data + b->size + 1), nullptr);
+      }
+    }
+  }
+  MemMgrSetIndexOff(0);
+  for (char *p : order) PutMem(p);
+  EXPECT_EQ(pMemB, nullptr);
+}
+
+TEST_F(MemMgrTest, ManyBlocksIndexedAndWalked) {
+  ManyBlockChurn(3, 1500, false);
+  MemMgrSetIndexOff(1);
+  ManyBlockChurn(4, 600, false);
+  ManyBlockChurn(5, 1600, true);
 }
 
 }  // namespace
