@@ -55,9 +55,10 @@ bool isEarlierApplicationDirectory() {
 // mywork", "setup install export/opt") are made absolute: staging changes the current
 // directory, the clean-up removes the work directory from "/", and the link under /opt must
 // lead to the application directory from anywhere. A path is left as it is when the current
-// directory cannot be named. Returns a managed string, or path itself.
+// directory cannot be named, and an empty base stays empty (its directories hang off "/").
+// Returns a managed string, or path itself.
 char *absolutePath(char *path) {
-  if (path[0] == '/') return path;
+  if (path[0] == '/' || path[0] == '\0') return path;
   char cwd[4096];
   if (!getcwd(cwd, sizeof cwd)) return path;
   return SaveStr("%s/%s", strcmp(cwd, "/") == 0 ? "" : cwd, path);
@@ -65,7 +66,7 @@ char *absolutePath(char *path) {
 
 void makePathsAbsolute() {
   pOrvelInstallDir = absolutePath(pOrvelInstallDir);
-  if (pTargetInstallDir[0] != '/') {
+  if (pTargetInstallDir[0] != '/' && pTargetInstallDir[0] != '\0') {
     pTargetInstallDir = absolutePath(pTargetInstallDir);
     pAppDir = SaveStr("%s/%s/%s", pTargetInstallDir, MAKER_DIR, PRODUCT_DIR);
   }
