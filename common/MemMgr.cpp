@@ -69,11 +69,13 @@ bool IsDedicated(const MemBlock *b) { return b->size > kBlockSize; }
 
 // Search aids, kept in the header mapping right after the MemBlock record:
 // - freeBits mirrors the MAT, one bit per node (set = free);
-// - best[w] is the longest free run inside word w of freeBits;
-// - reach[w] is the larger of best[w] and the free run across the boundary above word w (the
-//   free nodes at the top of word w and at the bottom of word w+1), capped at 127.
+// - best[w] bounds the longest free run inside word w of freeBits;
+// - reach[w] bounds the larger of that run and the free run across the boundary above word w
+//   (the free nodes at the top of word w and at the bottom of word w+1), capped at 127.
 // A run of n <= 64 free nodes lies inside one word or crosses one boundary, so comparing
-// the reach bytes with n, many at a time, yields every word where such a run starts.
+// the reach bytes with n, many at a time, yields every word where such a run may start.
+// Taking nodes only shortens runs, so it leaves the bounds as they are; the search checks
+// a candidate word against its bits and renews the bounds of a word that did not hold.
 // - pos is the block's place in the chain index below, -1 when it is not there.
 constexpr int kWords = kNodes / 64;
 struct SearchAids {
@@ -258,10 +260,26 @@ void MarkNodes(MemBlock *b, int i, int m, bool free) {
   int bound = 0;
   if (first / 64 == last / 64) {
     // Within one word, the usual case.
-    unsigned w = first / 64;
-    uint64_t mask = (~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64);
-    a->freeBits[w] = free ? a->freeBits[w] | mask : a->freeBits[w] & ~mask;
-    bound = RenewWord(a, static_cast<int>(w));
+    unsigned w = first / 64, lo = first % 64;
+    uint64_t mask = (~0ULL >> (64 - static_cast<unsigned>(m))) << lo;
+    if (!free) {
+      a->freeBits[w] &= ~mask;
+      return;
+    }
+    uint64_t x = a->freeBits[w] | mask;
+    a->freeBits[w] = x;
+    // The freed nodes join the free nodes around them; other runs of the word stay.
+    int run = LowRun(x >> lo) + HighRun(x << (63 - lo)) - 1;
+    int best = a->best[w] > run ? a->best[w] : run;
+    a->best[w] = static_cast<uint8_t>(best);
+    int up = w + 1 < kWords ? Cross(x, a->freeBits[w + 1]) : 0;
+    a->reach[w] = static_cast<uint8_t>(best > up ? best : up);
+    bound = run > up ? run : up;
+    if (w > 0) {
+      int down = Cross(a->freeBits[w - 1], x);
+      if (down > a->reach[w - 1]) a->reach[w - 1] = static_cast<uint8_t>(down);
+      if (down > bound) bound = down;
+    }
   } else {
     for (unsigned w = first / 64; w <= last / 64; w++) {
       unsigned lo = w == first / 64 ? first % 64 : 0;
@@ -316,15 +334,20 @@ uint32_t AtLeast(const uint8_t *p, int n) {
 
 // First node of the lowest run of n free nodes of an ordinary block, -1 when it has none.
 int FindRun(MemBlock *b, int n) {
-  const SearchAids *a = Aids(b);
+  SearchAids *a = Aids(b);
   if (n <= 64) {
     // Word w holds the start of a run inside it, or of the run across the boundary above it.
-    uint32_t any = AtLeast(a->reach, n);
-    if (any == 0) return -1;
-    int w = __builtin_ctz(any);
-    uint64_t x = a->freeBits[w];
-    if (a->best[w] >= n) return w * 64 + __builtin_ctzll(RunStarts(x, n));
-    return w * 64 + 64 - HighRun(x);
+    for (uint32_t any = AtLeast(a->reach, n); any != 0; any &= any - 1) {
+      int w = __builtin_ctz(any);
+      uint64_t x = a->freeBits[w];
+      if (a->best[w] >= n) {
+        uint64_t starts = RunStarts(x, n);
+        if (starts != 0) return w * 64 + __builtin_ctzll(starts);
+      }
+      if (w + 1 < kWords && Cross(x, a->freeBits[w + 1]) >= n) return w * 64 + 64 - HighRun(x);
+      RenewWord(a, w);  // its bounds were stale
+    }
+    return -1;
   }
   // Longer runs span words: carry the free run that ends each word.
   int run = 0;
