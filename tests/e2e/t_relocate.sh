@@ -7,18 +7,13 @@ set -u
 src=${SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 SETUP_BIN=${SETUP_BIN:-${BUILD_DIR:-$src/build}/setup}
 . "$src/tests/e2e/sandbox.sh"
+. "$src/tests/e2e/medium_lib.sh"
 
-command -v compress >/dev/null || sb_skip "compress (ncompress) is missing: cannot build a medium"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT # until sb_start takes over the exit trap
-sb_atexit "rm -rf '$work'"
-"$src/tools/mkmedium" -s "$SETUP_BIN" -b 2048 "$src/demo/package" "$work/medium" >/dev/null ||
-  { echo "FAIL: mkmedium"; exit 1; }
+md_init
+work=$MD_WORK
+md_medium orvel
 
-sb_start
-for t in pkgadd pkginfo installf; do sb_put "$src/platform/svr4/$t" "/usr/sbin/$t" 755; done
-sb_put "$work/medium" /cdrom/orvel
-sb_fake_cmd /usr/bin/uname 'case "$1" in -r) echo 5.8 ;; *) echo Linux ;; esac'
+md_start
 sb_fake_cmd /usr/bin/ps 'echo "  PID TTY          TIME CMD"'
 
 # An earlier installation under /opt, with a site file the package does not carry.

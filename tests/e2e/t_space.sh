@@ -7,26 +7,17 @@ set -u
 src=${SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 SETUP_BIN=${SETUP_BIN:-${BUILD_DIR:-$src/build}/setup}
 . "$src/tests/e2e/sandbox.sh"
+. "$src/tests/e2e/medium_lib.sh"
 
-command -v compress >/dev/null || sb_skip "compress (ncompress) is missing: cannot build a medium"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT # until sb_start takes over the exit trap
-sb_atexit "rm -rf '$work'"
-mk() { "$src/tools/mkmedium" -s "$SETUP_BIN" -b 2048 "$@" >/dev/null || { echo "FAIL: mkmedium $*"; exit 1; }; }
-mk -I 1000 -T 2000 "$src/demo/package" "$work/medium"
-mk -S "$src/demo/package" "$work/nosizes"
-mk -I 1000 -T 2000 "$src/demo/package" "$work/notsize"
+md_init
+work=$MD_WORK
+md_medium orvel -I 1000 -T 2000
+md_medium nosizes -S
+md_medium notsize -I 1000 -T 2000
 rm "$work/notsize/tsize"
-mk -I "1000 blocks" -T "  2000" "$src/demo/package" "$work/words"
+md_medium words -I "1000 blocks" -T "  2000"
 
-sb_start
-for t in pkgadd pkginfo installf; do sb_put "$src/platform/svr4/$t" "/usr/sbin/$t" 755; done
-sb_put "$work/medium" /cdrom/orvel
-sb_put "$work/nosizes" /cdrom/nosizes
-sb_put "$work/notsize" /cdrom/notsize
-sb_put "$work/words" /cdrom/words
-sb_fake_cmd /usr/bin/ps 'echo "  PID TTY          TIME CMD"'
-sb_fake_cmd /usr/bin/uname 'case "$1" in -r) cat /etc/fake-release ;; *) echo Linux ;; esac'
+md_start
 sb_sh 'echo 5.5 >/etc/fake-release'
 # df -Pk PATH: /etc/fake-df has lines "PREFIX DEVICE AVAILABLE"; the longest prefix that
 # holds the path decides. The paths asked for are recorded in /tmp/df.calls.

@@ -8,26 +8,24 @@ set -u
 src=${SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 SETUP_BIN=${SETUP_BIN:-${BUILD_DIR:-$src/build}/setup}
 . "$src/tests/e2e/sandbox.sh"
+. "$src/tests/e2e/medium_lib.sh"
 
-command -v compress >/dev/null || sb_skip "compress (ncompress) is missing: cannot build a medium"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT # until sb_start takes over the exit trap
-sb_atexit "rm -rf '$work'"
-mk() { "$src/tools/mkmedium" -s "$SETUP_BIN" -b 2048 "$@" >/dev/null || { echo "FAIL: mkmedium $*"; exit 1; }; }
+md_init
+work=$MD_WORK
 pkg=$src/demo/package
 echo "Read me first." >"$work/readme"
-mk -r -x "$work/readme" -N "see pkg_tar.aa and the readme" "$pkg" "$work/reverse"
-mk -U "$pkg" "$work/upper"
-mk -n "$pkg" "$work/noself"
-mk -U -n "$pkg" "$work/upnoself"
-mk "$pkg" "$work/missing"
+md_medium reverse -r -x "$work/readme" -N "see pkg_tar.aa and the readme"
+md_medium upper -U
+md_medium noself -n
+md_medium upnoself -U -n
+md_medium missing
 rm "$work/missing/$(tr ' ' '\n' <"$work/missing/disks" | grep '^pkg_tar' | tail -n 1)"
-mk "$pkg" "$work/corrupt"
+md_medium corrupt
 head -c "$(stat -c %s "$work/corrupt/pkg_tar.aa")" /dev/urandom >"$work/corrupt/pkg_tar.aa"
-mk "$pkg" "$work/dos"
+md_medium dos
 pieces=$(tr ' ' '\n' <"$work/dos/disks" | grep '^pkg_tar' | tr '\n' ' ')
 printf '\r\n\r\ndisks\r\n\r\n%s\r\n\r\nend_of_list\r\nnot a name\r\n' "$pieces" >"$work/dos/disks"
-mk -x "$work/readme" "$pkg" "$work/marker"
+md_medium marker -x "$work/readme"
 printf 'disks readme end_of_list bogus\n%s\nend_of_list\n' "$pieces" >"$work/marker/disks"
 # A sound compressed file that holds no tar archive.
 mkdir "$work/notar"
@@ -36,12 +34,7 @@ printf 'disks pkg_tar.aa\nend_of_list\n' >"$work/notar/disks"
 head -c 20000 /dev/urandom | od -An -tx1 | compress -c >"$work/notar/pkg_tar.aa"
 [ "$(echo $pieces | wc -w)" -ge 2 ] || { echo "FAIL: the medium should have several pieces"; exit 1; }
 
-sb_start
-for t in pkgadd pkginfo installf; do sb_put "$src/platform/svr4/$t" "/usr/sbin/$t" 755; done
-for m in reverse upper noself upnoself missing corrupt dos marker notar; do
-  sb_put "$work/$m" "/cdrom/$m"
-done
-sb_fake_cmd /usr/bin/uname 'case "$1" in -r) echo 5.8 ;; *) echo Linux ;; esac'
+md_start
 sb_fake_cmd /usr/bin/ps 'echo "  PID TTY          TIME CMD"'
 
 # Names copied by the last run, in order, from the log.
