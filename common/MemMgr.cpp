@@ -102,12 +102,13 @@ struct BlockIndex {
   MemBlock **chain;   // chain order
   uint16_t *fit;      // no run of more than fit[k] free nodes in chain[k]
   MemBlock **byAddr;  // ascending data address
+  uintptr_t *starts;  // data address of byAddr[k], searched without touching the headers
   int count;
   int cap;
   bool ok;
   bool disabled;  // test hook: always walk the chain
 };
-BlockIndex idx = {nullptr, nullptr, nullptr, 0, 0, true, false};
+BlockIndex idx = {nullptr, nullptr, nullptr, nullptr, 0, 0, true, false};
 
 // Makes room for want blocks in the index; false when memory runs out.
 bool ReserveIndex(int want) {
@@ -123,6 +124,9 @@ bool ReserveIndex(int want) {
   void *a = realloc(idx.byAddr, sizeof(MemBlock *) * static_cast<size_t>(cap));
   if (a == nullptr) return false;
   idx.byAddr = static_cast<MemBlock **>(a);
+  void *s = realloc(idx.starts, sizeof(uintptr_t) * static_cast<size_t>(cap));
+  if (s == nullptr) return false;
+  idx.starts = static_cast<uintptr_t *>(s);
   idx.cap = cap;
   return true;
 }
@@ -132,7 +136,7 @@ int UpperBound(uintptr_t a) {
   int lo = 0, hi = idx.count;
   while (lo < hi) {
     int mid = (lo + hi) / 2;
-    if (reinterpret_cast<uintptr_t>(idx.byAddr[mid]->data) <= a) {
+    if (idx.starts[mid] <= a) {
       lo = mid + 1;
     } else {
       hi = mid;
@@ -146,9 +150,12 @@ void IndexAppend(MemBlock *b) {
   idx.chain[k] = b;
   idx.fit[k] = IsDedicated(b) ? 0 : kAnyRun;
   Aids(b)->pos = k;
-  int at = UpperBound(reinterpret_cast<uintptr_t>(b->data));
+  uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
+  int at = UpperBound(d);
   memmove(idx.byAddr + at + 1, idx.byAddr + at, sizeof(MemBlock *) * static_cast<size_t>(k - at));
+  memmove(idx.starts + at + 1, idx.starts + at, sizeof(uintptr_t) * static_cast<size_t>(k - at));
   idx.byAddr[at] = b;
+  idx.starts[at] = d;
   idx.count = k + 1;
 }
 
@@ -167,6 +174,24 @@ void IndexRemove(MemBlock *b) {
   if (at < 0) return;
   memmove(idx.byAddr + at, idx.byAddr + at + 1,
           sizeof(MemBlock *) * static_cast<size_t>(idx.count - at));
+  memmove(idx.starts + at, idx.starts + at + 1,
+          sizeof(uintptr_t) * static_cast<size_t>(idx.count - at));
+}
+
+// First place k >= from in chain order whose block may hold a run of n free nodes; count
+// when there is none.
+int NextFit(int from, int n) {
+  int k = from;
+#ifdef __SSE2__
+  __m128i limit = _mm_set1_epi16(static_cast<int16_t>(n - 1));  // bounds are at most 2048
+  for (; k + 8 <= idx.count; k += 8) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(idx.fit + k));
+    int mask = _mm_movemask_epi8(_mm_cmpgt_epi16(v, limit));
+    if (mask != 0) return k + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
+  }
+#endif
+  while (k < idx.count && idx.fit[k] < n) k++;
+  return k;
 }
 
 // Rebuilds the index from the chain; leaves it dropped when memory runs out or it is disabled.
@@ -488,8 +513,7 @@ MemBlock *FindBlock(const void *p) {
     int at = UpperBound(a) - 1;
     if (at < 0) return nullptr;
     MemBlock *b = idx.byAddr[at];
-    uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
-    return a - d <= static_cast<uintptr_t>(b->size) ? b : nullptr;
+    return a - idx.starts[at] <= static_cast<uintptr_t>(b->size) ? b : nullptr;
   }
   for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
     uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
@@ -532,8 +556,7 @@ void *GetMem(int size) {
   }
   int n = static_cast<int>(rsize / kNodeSize);
   if (idx.ok) {
-    for (int k = 0; k < idx.count; k++) {
-      if (idx.fit[k] < n) continue;
+    for (int k = NextFit(0, n); k < idx.count; k = NextFit(k + 1, n)) {
       MemBlock *b = idx.chain[k];
       int i = FindRun(b, n);
       if (i >= 0) return TakeNodes(b, i, n);
