@@ -369,8 +369,12 @@ int FindRun(MemBlock *b, int n) {
         uint64_t starts = RunStarts(x, n);
         if (starts != 0) return w * 64 + __builtin_ctzll(starts);
       }
-      if (w + 1 < kWords && Cross(x, a->freeBits[w + 1]) >= n) return w * 64 + 64 - HighRun(x);
-      RenewWord(a, w);  // its bounds were stale
+      int up = w + 1 < kWords ? Cross(x, a->freeBits[w + 1]) : 0;
+      if (up >= n) return w * 64 + 64 - HighRun(x);
+      // The bounds of the word were stale: make them exact.
+      int best = LongestRun(x);
+      a->best[w] = static_cast<uint8_t>(best);
+      a->reach[w] = static_cast<uint8_t>(best > up ? best : up);
     }
     return -1;
   }
