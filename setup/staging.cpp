@@ -27,12 +27,31 @@ bool isPiece(const char *name) {
   return strncmp(name, "pkg_tar.", 8) == 0 || strncmp(name, "PKG_TAR.", 8) == 0;
 }
 
+// Only the first 4095 bytes of a list count. When the list is longer, the name that
+// crosses that point was cut and could name another file: it is dropped.
+void dropCutName(const char *dir, const char *listName) {
+  char *path = SaveStr("%s/%s", dir, listName);
+  int size = GetFileSize(path);
+  PutMem(path);
+  if (size < LINEBUF_SIZE) return;
+  char *end = LineBuf + strlen(LineBuf);
+  while (end > LineBuf && !strchr(" \t\r\n", end[-1])) end--;
+  if (*end)
+    PutLogMsg("WARNING_MSG: %s/%s is longer than %d bytes; ignored from \"%s\"\n", dir, listName,
+              LINEBUF_SIZE - 1, end);
+  *end = '\0';
+}
+
 }  // namespace
 
 const char *GetDisksData(const char *dir) {
-  if (GetFileContent(dir, "disks")) return dir;
-  if (!GetFileContent(dir, "DISKS")) ErrorMsg(2, 1, nlsSetupStrCvt(21), MAKER_DIR);
-  upcaseList(LineBuf);
+  const char *listName = "disks";
+  if (!GetFileContent(dir, listName)) {
+    listName = "DISKS";
+    if (!GetFileContent(dir, listName)) ErrorMsg(2, 1, nlsSetupStrCvt(21), MAKER_DIR);
+    upcaseList(LineBuf);
+  }
+  dropCutName(dir, listName);
   return dir;
 }
 

@@ -32,6 +32,15 @@ mkdir "$work/notar"
 cp "$work/dos/setup" "$work/dos/isize" "$work/dos/tsize" "$work/notar/"
 printf 'disks pkg_tar.aa\nend_of_list\n' >"$work/notar/disks"
 head -c 20000 /dev/urandom | od -An -tx1 | compress -c >"$work/notar/pkg_tar.aa"
+# A list longer than the 4095 bytes that count, whose last name crosses that point: the cut
+# name ("readm") must not be used.
+md_medium long -x "$work/readme"
+head=$(printf 'disks %s' "$pieces")
+{
+  printf '%s' "$head"
+  printf '%*s' $((4090 - ${#head})) ''
+  printf 'readme\nend_of_list\n'
+} >"$work/long/disks"
 [ "$(echo $pieces | wc -w)" -ge 2 ] || { echo "FAIL: the medium should have several pieces"; exit 1; }
 
 md_start
@@ -137,5 +146,11 @@ sb_run -- /cdrom/reverse/setup
 check_eq "planted dangling link: status 0" 0 "$SB_RC"
 check "planted dangling link: installed" sb_test -f /opt/Orvel/vpxx/bin/vprint
 check "planted dangling link: nothing made where it led" sb_test ! -e /nonexistent
+
+# The name cut by the list's limit is dropped, with a line in the log.
+installs "long list" long
+check_not_contains "long list: the cut name was not copied" "readm" "$(copied)"
+check_contains "long list: the dropped name is logged" 'ignored from "readm"' \
+  "$(sb_cat /tmp/setup.log)"
 
 sb_finish
