@@ -37,6 +37,21 @@ exec %s/%s $*
   "\nfor flag in ${CfgFlags}\ndo\n\tcase $flag in\n\tLPRng | V5 | AIX | BSD | CUPS)\n" \
   "\t\tflConfig=$flag\n\t\t;;\n\tesac\ndone\n\ncase ${flConfig:-V5} in\n"
 
+// The job of a System V spooler (V5) or of CUPS, taken apart into the VPrint variables the
+// package's programs read; the printer is the interface script's name, or CUPS's PRINTER.
+// Shared by the queue interface and the filter.
+#define JOB_EXPORT                                                            \
+  "\texport PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle " \
+  "VPrintCopies VPrintOption_list\n\tshift 5\n\tcd ${ToolPath}\n"
+#define V5_JOB                                                           \
+  "\tPATH=/usr/sbin:/usr/bin\n\tVPrintPrinter=`/usr/bin/basename $0`\n"  \
+  "\tVPrintRequest_id=$1\n\tVPrintUser_name=$2\n"                        \
+  "\tVPrintTitle=`printf '%%s\\n' \"$3\" | sed 's/###[ 0-9A-z#].*//'`\n" \
+  "\tVPrintCopies=$4\n\tVPrintOption_list=$5\n" JOB_EXPORT
+#define CUPS_JOB                                                                 \
+  "\tPATH=/usr/sbin:/usr/bin\n\tVPrintPrinter=$PRINTER\n\tVPrintRequest_id=$1\n" \
+  "\tVPrintUser_name=$2\n\tVPrintTitle=$3\n\tVPrintCopies=$4\n\tVPrintOption_list=$5\n" JOB_EXPORT
+
 // Queue interface: pAppDir; "vpxx"; "vprintvpxx" twice (BSD log); "vpxx" (V5); "vpxx" (CUPS).
 const char *const OrvelPrintvpxxScript = R"SH(ToolPath="%s"
 CfgFlags=`cat ${ToolPath}/.vp_cfg`
@@ -65,30 +80,10 @@ LPRng)
 	exit 0
 	;;
 V5)
-	PATH=/usr/sbin:/usr/bin
-	VPrintPrinter=`/usr/bin/basename $0`
-	VPrintRequest_id=$1
-	VPrintUser_name=$2
-	VPrintTitle=`printf '%%s\n' "$3" | sed 's/###[ 0-9A-z#].*//'`
-	VPrintCopies=$4
-	VPrintOption_list=$5
-	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
-	shift 5
-	cd ${ToolPath}
-	${ToolPath}/vpr%stty -d$VPrintPrinter -i $*
+)SH" V5_JOB R"SH(	${ToolPath}/vpr%stty -d$VPrintPrinter -i $*
 	;;
 CUPS)
-	PATH=/usr/sbin:/usr/bin
-	VPrintPrinter=$PRINTER
-	VPrintRequest_id=$1
-	VPrintUser_name=$2
-	VPrintTitle=$3
-	VPrintCopies=$4
-	VPrintOption_list=$5
-	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
-	shift 5
-	cd ${ToolPath}
-	${ToolPath}/vpr%stty -d$VPrintPrinter -i $*
+)SH" CUPS_JOB R"SH(	${ToolPath}/vpr%stty -d$VPrintPrinter -i $*
 	;;
 esac
 )SH";
@@ -286,29 +281,9 @@ LPRng)
 	;;
 V5)
 	# V5
-	PATH=/usr/sbin:/usr/bin
-	VPrintPrinter=`/usr/bin/basename $0`
-	VPrintRequest_id=$1
-	VPrintUser_name=$2
-	VPrintTitle=`printf '%%s\n' "$3" | sed 's/###[ 0-9A-z#].*//'`
-	VPrintCopies=$4
-	VPrintOption_list=$5
-	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
-	shift 5
-	cd ${ToolPath}
-)SH" VSF_RETRY("$*") R"SH(	;;
+)SH" V5_JOB R"SH()SH" VSF_RETRY("$*") R"SH(	;;
 CUPS)
 	# CUPS
-	PATH=/usr/sbin:/usr/bin
-	VPrintPrinter=$PRINTER
-	VPrintRequest_id=$1
-	VPrintUser_name=$2
-	VPrintTitle=$3
-	VPrintCopies=$4
-	VPrintOption_list=$5
-	export PATH VPrintPrinter VPrintRequest_id VPrintUser_name VPrintTitle VPrintCopies VPrintOption_list
-	shift 5
-	cd ${ToolPath}
-)SH" VSF_RETRY("$*") R"SH(	;;
+)SH" CUPS_JOB R"SH()SH" VSF_RETRY("$*") R"SH(	;;
 esac
 )SH";
