@@ -245,6 +245,14 @@ std::vector<std::string> LprngArgs(const std::string &spool) {
   return {"-Pq1", "-d" + spool, "-efile1,file2", "-Zopt1,opt2", "-nuser", "-hhost"};
 }
 
+/* The spooler's arguments to a driver script for the subsystem arm: LPRng and BSD pass
+ * LPRng-style options, AIX its own words, V5 and CUPS the System V job. */
+std::vector<std::string> DriverArgs(const std::string &arm, const std::string &spool) {
+  if (arm == "AIX") return kAixArgs;
+  if (arm == "LPRng" || arm == "BSD") return LprngArgs(spool);
+  return kV5Args;
+}
+
 TEST_F(ScriptsTest, GeneratedScriptsAreValidShellWithShellLineBannerAndMode) {
   const std::string queue = app_ + "/OrvelPrintvpxx", v4 = app_ + "/v4DriverScript",
                     v5 = app_ + "/v5DriverScript", vsf = app_ + "/OrvelVSF",
@@ -450,9 +458,7 @@ TEST_F(ScriptsTest, V4DriverScriptRunsTheDriverForEachSubsystem) {
     const std::string arm = c.arm;
     ClearRecord();
     SetFlags(c.content);
-    std::vector<std::string> args = arm == "AIX"                     ? kAixArgs
-                                    : arm == "LPRng" || arm == "BSD" ? LprngArgs(lspool)
-                                                                     : kV5Args;
+    std::vector<std::string> args = DriverArgs(arm, lspool);
     ASSERT_EQ(Run(link, args, queue_, {"PRINTER=cq"}), 0);
     std::vector<std::string> calls = Calls();
     ASSERT_EQ(calls.size(), 1u);
@@ -527,9 +533,7 @@ TEST_F(ScriptsTest, V5DriverScriptRunsTheV5DriverAndHasNoLprngArm) {
     const std::string arm = c.arm;
     ClearRecord();
     SetFlags(c.content);
-    std::vector<std::string> args = arm == "AIX"                     ? kAixArgs
-                                    : arm == "LPRng" || arm == "BSD" ? LprngArgs(lspool)
-                                                                     : kV5Args;
+    std::vector<std::string> args = DriverArgs(arm, lspool);
     ASSERT_EQ(Run(link, args, queue_, {"PRINTER=cq"}), 0);
     std::vector<std::string> calls = Calls();
     if (arm == "LPRng" || arm == "BSD") {
