@@ -9,14 +9,19 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "MemMgr_bits.h"
 
 MemBlock *pMemB = nullptr;
 const char OutOfMem[] = "Unable to allocate memory";
 
 namespace {
+
+using membits::AtLeast;
+using membits::Cross;
+using membits::HighRun;
+using membits::LongestRun;
+using membits::LowRun;
+using membits::RunStarts;
 
 constexpr int kNodeSize = MEM_NODE_SIZE;
 constexpr int kNodes = MEM_NODES;
@@ -69,26 +74,29 @@ bool IsDedicated(const MemBlock *b) { return b->size > kBlockSize; }
 
 // Search aids, kept in the header mapping right after the MemBlock record:
 // - freeBits mirrors the MAT, one bit per node (set = free);
-// - best[w] bounds the longest free run inside word w of freeBits;
-// - reach[w] bounds the larger of that run and the free run across the boundary above word w
-//   (the free nodes at the top of word w and at the bottom of word w+1), capped at 127.
+// - best[w] is the longest free run inside word w of freeBits;
+// - low[w] and high[w] are the free nodes at the bottom and at the top of word w (low has a
+//   zero entry past the last word);
+// - reach[w] is the larger of best[w] and the free run across the boundary above word w
+//   (high[w] + low[w+1]), capped at 127.
 // A run of n <= 64 free nodes lies inside one word or crosses one boundary, so comparing
-// the reach bytes with n, many at a time, yields every word where such a run may start.
-// Taking nodes only shortens runs, so it leaves the bounds as they are; the search checks
-// a candidate word against its bits and renews the bounds of a word that did not hold.
+// the reach bytes with n, many at a time, yields the word where the lowest such run starts.
+// All of them are kept exact by every change of the bits.
 // - pos is the block's place in the chain index below, -1 when it is not there.
 constexpr int kWords = kNodes / 64;
 struct SearchAids {
+  alignas(16) uint8_t reach[kWords];
   uint64_t freeBits[kWords];
   uint8_t best[kWords];
-  uint8_t reach[kWords];
+  uint8_t high[kWords];
+  uint8_t low[kWords + 1];
   int32_t pos;
 };
-constexpr size_t kAidsOffset = (sizeof(MemBlock) + 7) / 8 * 8;
+constexpr size_t kAidsOffset = (sizeof(MemBlock) + 63) / 64 * 64;
 constexpr int kHeaderSize = static_cast<int>(kAidsOffset + sizeof(SearchAids));
 constexpr uint16_t kAnyRun = kNodes;  // bound on a block's longest run when it is not known
 
-SearchAids *Aids(MemBlock *b) {
+MEMBITS_INLINE SearchAids *Aids(MemBlock *b) {
   return reinterpret_cast<SearchAids *>(reinterpret_cast<char *>(b) + kAidsOffset);
 }
 
@@ -131,18 +139,18 @@ bool ReserveIndex(int want) {
   return true;
 }
 
-// Place in byAddr of the first block whose data lies above a.
-int UpperBound(uintptr_t a) {
-  int lo = 0, hi = idx.count;
-  while (lo < hi) {
-    int mid = (lo + hi) / 2;
-    if (idx.starts[mid] <= a) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
+// Place in byAddr of the first block whose data lies above a. The halving steps depend only
+// on the number of blocks, and each picks its half with a select rather than a branch.
+MEMBITS_INLINE int UpperBound(uintptr_t a) {
+  int n = idx.count;
+  if (n == 0) return 0;
+  const uintptr_t *base = idx.starts;
+  while (n > 1) {
+    int half = n / 2;
+    base = base[half] <= a ? base + half : base;
+    n -= half;
   }
-  return lo;
+  return static_cast<int>(base - idx.starts) + (*base <= a);
 }
 
 void IndexAppend(MemBlock *b) {
@@ -180,7 +188,7 @@ void IndexRemove(MemBlock *b) {
 
 // First place k >= from in chain order whose block may hold a run of n free nodes; count
 // when there is none.
-int NextFit(int from, int n) {
+MEMBITS_INLINE int NextFit(int from, int n) {
   int k = from;
 #ifdef __SSE2__
   __m128i limit = _mm_set1_epi16(static_cast<int16_t>(n - 1));  // bounds are at most 2048
@@ -207,45 +215,21 @@ void RebuildIndex() {
   idx.ok = true;
 }
 
-// Free nodes at the bottom and at the top of a word of the bit mirror.
-int LowRun(uint64_t x) { return x == ~0ULL ? 64 : __builtin_ctzll(~x); }
-int HighRun(uint64_t x) { return x == ~0ULL ? 64 : __builtin_clzll(~x); }
-
-// Longest run of set bits in x.
-int LongestRun(uint64_t x) {
-  if (x == 0) return 0;
-  if (x == ~0ULL) return 64;
-  // Bits of y mark runs of len set bits; double len while such runs exist, then refine.
-  int len = 1;
-  uint64_t y = x;
-  for (uint64_t z; (z = y & (y >> len)) != 0; len *= 2) y = z;
-  for (int step = len / 2; step >= 1; step /= 2) {
-    uint64_t z = y & (y >> step);
-    bool longer = z != 0;
-    y = longer ? z : y;
-    len += longer ? step : 0;
-  }
-  return len;
-}
-
-// Free run across the boundary between two adjacent words, capped at 127.
-int Cross(uint64_t below, uint64_t above) {
-  int run = HighRun(below) + LowRun(above);
-  return run < 127 ? run : 127;
-}
-
 // Sets up the aids of a block whose nodes are all free.
 void InitAids(MemBlock *b) {
   SearchAids *a = Aids(b);
   memset(a->freeBits, 0xff, sizeof a->freeBits);
   memset(a->best, 64, sizeof a->best);
+  memset(a->high, 64, sizeof a->high);
+  memset(a->low, 64, kWords);
+  a->low[kWords] = 0;
   memset(a->reach, 127, sizeof a->reach);
   a->reach[kWords - 1] = 64;
   a->pos = -1;
 }
 
 // Sets m MAT characters at p to c.
-void FillMat(char *p, char *end, int m, char c) {
+MEMBITS_INLINE void FillMat(char *p, char *end, int m, char c) {
   if (m <= 8 && end - p >= 8) {
     // Small runs: one 8-byte read-modify-write instead of a call.
     uint64_t v, keep = m == 8 ? 0 : ~0ULL << (8 * m);
@@ -257,126 +241,98 @@ void FillMat(char *p, char *end, int m, char c) {
   memset(p, c, static_cast<size_t>(m));
 }
 
-// Renews the run summaries around word w after its bits changed; returns the longest of the
-// runs that touch word w, as far as they are known from it and its neighbours (127 at most).
-int RenewWord(SearchAids *a, int w) {
-  uint64_t x = a->freeBits[w];
-  int best = LongestRun(x);
-  a->best[w] = static_cast<uint8_t>(best);
-  int up = w + 1 < kWords ? Cross(x, a->freeBits[w + 1]) : 0;
-  a->reach[w] = static_cast<uint8_t>(best > up ? best : up);
-  int down = 0;
-  if (w > 0) {
-    down = Cross(a->freeBits[w - 1], x);
-    int below = a->best[w - 1];
-    a->reach[w - 1] = static_cast<uint8_t>(below > down ? below : down);
-  }
-  int most = best > up ? best : up;
-  return most > down ? most : down;
+MEMBITS_INLINE int Min127(int run) { return run < 127 ? run : 127; }
+MEMBITS_INLINE int Max(int x, int y) { return x > y ? x : y; }
+
+// Makes reach[w] exact again from best[w], high[w] and low[w+1].
+MEMBITS_INLINE void RenewReach(SearchAids *a, int w) {
+  a->reach[w] = static_cast<uint8_t>(Max(a->best[w], Min127(a->high[w] + a->low[w + 1])));
 }
 
-// Marks nodes i..i+m-1 free or used, in the MAT, its bit mirror and the run summaries; nodes
-// set free raise the block's bound in the chain index.
-void MarkNodes(MemBlock *b, int i, int m, bool free) {
-  if (m <= 0) return;
-  FillMat(b->mat + i, b->mat + kNodes + 1, m, free ? kFree : kUsed);
+// Word w now holds bits x and best[w] is set: renews its edge runs and the reach of it and
+// of the word below it.
+MEMBITS_INLINE void RenewAround(SearchAids *a, int w, uint64_t x) {
+  a->high[w] = static_cast<uint8_t>(HighRun(x));
+  a->low[w] = static_cast<uint8_t>(LowRun(x));
+  RenewReach(a, w);
+  if (w > 0) RenewReach(a, w - 1);
+}
+
+// Sets the bits of nodes first..last, across words, to free or used and renews the aids.
+__attribute__((noinline)) void SetBits(SearchAids *a, unsigned first, unsigned last, bool free) {
+  int w0 = static_cast<int>(first / 64), w1 = static_cast<int>(last / 64);
+  for (int w = w0; w <= w1; w++) {
+    unsigned lo = w == w0 ? first % 64 : 0;
+    unsigned hi = w == w1 ? last % 64 : 63;
+    uint64_t mask = (~0ULL >> (63 - (hi - lo))) << lo;
+    uint64_t x = free ? a->freeBits[w] | mask : a->freeBits[w] & ~mask;
+    a->freeBits[w] = x;
+    a->best[w] = static_cast<uint8_t>(LongestRun(x));
+    a->high[w] = static_cast<uint8_t>(HighRun(x));
+    a->low[w] = static_cast<uint8_t>(LowRun(x));
+  }
+  for (int w = w0 > 0 ? w0 - 1 : 0; w <= w1; w++) RenewReach(a, w);
+}
+
+// Takes nodes i..i+m-1 in the MAT, its bit mirror and the search aids.
+MEMBITS_INLINE void TakeBits(MemBlock *b, int i, int m) {
+  FillMat(b->mat + i, b->mat + kNodes + 1, m, kUsed);
   SearchAids *a = Aids(b);
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
-  int bound = 0;
-  if (first / 64 == last / 64) {
-    // Within one word, the usual case.
-    unsigned w = first / 64, lo = first % 64;
-    uint64_t mask = (~0ULL >> (64 - static_cast<unsigned>(m))) << lo;
-    if (!free) {
-      a->freeBits[w] &= ~mask;
-      return;
-    }
-    uint64_t x = a->freeBits[w] | mask;
-    a->freeBits[w] = x;
-    // The freed nodes join the free nodes around them; other runs of the word stay.
-    int run = LowRun(x >> lo) + HighRun(x << (63 - lo)) - 1;
-    int best = a->best[w] > run ? a->best[w] : run;
-    a->best[w] = static_cast<uint8_t>(best);
-    int up = w + 1 < kWords ? Cross(x, a->freeBits[w + 1]) : 0;
-    a->reach[w] = static_cast<uint8_t>(best > up ? best : up);
-    bound = run > up ? run : up;
-    if (w > 0) {
-      int down = Cross(a->freeBits[w - 1], x);
-      if (down > a->reach[w - 1]) a->reach[w - 1] = static_cast<uint8_t>(down);
-      if (down > bound) bound = down;
-    }
-  } else {
-    for (unsigned w = first / 64; w <= last / 64; w++) {
-      unsigned lo = w == first / 64 ? first % 64 : 0;
-      unsigned hi = w == last / 64 ? last % 64 : 63;
-      uint64_t mask = (~0ULL >> (63 - (hi - lo))) << lo;
-      a->freeBits[w] = free ? a->freeBits[w] | mask : a->freeBits[w] & ~mask;
-      int run = RenewWord(a, static_cast<int>(w));
-      if (run > bound) bound = run;
-    }
+  int w = static_cast<int>(first / 64);
+  if (first / 64 != last / 64) {
+    SetBits(a, first, last, false);
+    return;
   }
-  if (!free) return;
+  // Within one word, the usual case.
+  uint64_t x = a->freeBits[w] & ~((~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64));
+  a->freeBits[w] = x;
+  a->best[w] = static_cast<uint8_t>(LongestRun(x));
+  RenewAround(a, w, x);
+}
+
+// Frees nodes i..i+m-1 in the MAT, its bit mirror and the search aids; raises the block's
+// bound in the chain index.
+MEMBITS_INLINE void FreeBits(MemBlock *b, int i, int m) {
+  FillMat(b->mat + i, b->mat + kNodes + 1, m, kFree);
+  SearchAids *a = Aids(b);
+  unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
+  int w = static_cast<int>(first / 64);
+  int bound;
+  if (first / 64 == last / 64) {
+    // Within one word: the freed nodes join the free nodes around them; the word's other
+    // runs stay as they were, so its longest run is the larger of the two.
+    unsigned lo = first % 64;
+    uint64_t x = a->freeBits[w] | (~0ULL >> (64 - static_cast<unsigned>(m))) << lo;
+    a->freeBits[w] = x;
+    int run = LowRun(x >> lo) + HighRun(x << (63 - lo)) - 1;
+    a->best[w] = static_cast<uint8_t>(Max(a->best[w], run));
+    RenewAround(a, w, x);
+    bound = a->reach[w];
+  } else {
+    SetBits(a, first, last, true);
+    bound = 0;
+    for (int v = w; v <= static_cast<int>(last / 64); v++) bound = Max(bound, a->reach[v]);
+  }
+  if (w > 0) bound = Max(bound, a->reach[w - 1]);
   // A run of 64 or more may go on through whole free words: its length is not known here.
   if (bound >= 64) bound = kAnyRun;
+  // pos is a valid place in the index whenever it is not -1.
   int k = a->pos;
-  if (idx.ok && k >= 0 && k < idx.count && idx.chain[k] == b && idx.fit[k] < bound) {
-    idx.fit[k] = static_cast<uint16_t>(bound);
-  }
-}
-
-// Bits j of the result are set where bits j..j+n-1 of x are all set (1 <= n <= 64).
-uint64_t RunStarts(uint64_t x, int n) {
-  int have = 1;
-  while (have < n && x != 0) {
-    int step = have <= n - have ? have : n - have;
-    x &= x >> step;
-    have += step;
-  }
-  return x;
-}
-
-// Bit j of the result is set when byte j of the 32 at p is at least n (bytes below 128,
-// 1 <= n <= 128).
-uint32_t AtLeast(const uint8_t *p, int n) {
-#ifdef __SSE2__
-  __m128i limit = _mm_set1_epi8(static_cast<char>(n - 1));
-  __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-  __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
-  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(lo, limit))) |
-         static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(hi, limit))) << 16;
-#else
-  constexpr uint64_t kHigh = 0x8080808080808080ULL, kLow = 0x0101010101010101ULL;
-  uint32_t mask = 0;
-  for (int q = 0; q < 4; q++) {
-    uint64_t v;
-    memcpy(&v, p + 8 * q, sizeof v);
-    uint64_t t = (((v | kHigh) - kLow * static_cast<uint64_t>(n)) & kHigh) >> 7;
-    mask |= static_cast<uint32_t>((t * 0x0102040810204080ULL) >> 56) << (8 * q);
-  }
-  return mask;
-#endif
+  if (k >= 0 && idx.fit[k] < bound) idx.fit[k] = static_cast<uint16_t>(bound);
 }
 
 // First node of the lowest run of n free nodes of an ordinary block, -1 when it has none.
-int FindRun(MemBlock *b, int n) {
+MEMBITS_INLINE int FindRun(MemBlock *b, int n) {
   SearchAids *a = Aids(b);
   if (n <= 64) {
-    // Word w holds the start of a run inside it, or of the run across the boundary above it.
-    for (uint32_t any = AtLeast(a->reach, n); any != 0; any &= any - 1) {
-      int w = __builtin_ctz(any);
-      uint64_t x = a->freeBits[w];
-      if (a->best[w] >= n) {
-        uint64_t starts = RunStarts(x, n);
-        if (starts != 0) return w * 64 + __builtin_ctzll(starts);
-      }
-      int up = w + 1 < kWords ? Cross(x, a->freeBits[w + 1]) : 0;
-      if (up >= n) return w * 64 + 64 - HighRun(x);
-      // The bounds of the word were stale: make them exact.
-      int best = LongestRun(x);
-      a->best[w] = static_cast<uint8_t>(best);
-      a->reach[w] = static_cast<uint8_t>(best > up ? best : up);
-    }
-    return -1;
+    // The aids are exact: the first word whose reach is n or more holds the start of the
+    // lowest such run, inside the word or at its top, running on into the next word.
+    uint32_t any = AtLeast(a->reach, n);
+    if (any == 0) return -1;
+    int w = __builtin_ctz(any);
+    uint64_t starts = RunStarts(a->freeBits[w], n);
+    return starts != 0 ? w * 64 + __builtin_ctzll(starts) : w * 64 + 64 - a->high[w];
   }
   // Longer runs span words: carry the free run that ends each word.
   int run = 0;
@@ -394,8 +350,8 @@ int FindRun(MemBlock *b, int n) {
 }
 
 // Takes nodes i..i+n-1 of an ordinary block for a new allocation; returns its zeroed memory.
-void *TakeNodes(MemBlock *b, int i, int n) {
-  MarkNodes(b, i, n, false);
+MEMBITS_INLINE void *TakeNodes(MemBlock *b, int i, int n) {
+  TakeBits(b, i, n);
   char *addr = b->data + static_cast<size_t>(i) * kNodeSize;
   b->nodes[i].count = static_cast<uint16_t>(n);
   b->nodes[i].addr = addr;
@@ -404,13 +360,30 @@ void *TakeNodes(MemBlock *b, int i, int n) {
   return addr;
 }
 
+// The block whose data area holds address a (its end address included), or null.
+MEMBITS_INLINE MemBlock *BlockOf(uintptr_t a) {
+  if (idx.ok) {
+    // Data areas never overlap, end addresses included: only the last block starting at
+    // or below a can hold it.
+    int at = UpperBound(a) - 1;
+    if (at < 0) return nullptr;
+    MemBlock *b = idx.byAddr[at];
+    return a - idx.starts[at] <= static_cast<uintptr_t>(b->size) ? b : nullptr;
+  }
+  for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
+    uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
+    if (a >= d && a - d <= static_cast<uintptr_t>(b->size)) return b;
+  }
+  return nullptr;
+}
+
 enum class Kind { kUnknown, kOrdinary, kDedicated };
 
 // Classifies p: the start of an allocation in an ordinary block (node index in *node), the
 // start of a dedicated block, or anything else.
-Kind LookUp(const void *p, MemBlock **block, int *node) {
+MEMBITS_INLINE Kind LookUp(const void *p, MemBlock **block, int *node) {
   if (p == nullptr) return Kind::kUnknown;
-  MemBlock *b = FindBlock(p);
+  MemBlock *b = BlockOf(reinterpret_cast<uintptr_t>(p));
   if (b == nullptr) return Kind::kUnknown;
   *block = b;
   if (IsDedicated(b)) return p == b->data ? Kind::kDedicated : Kind::kUnknown;
@@ -509,22 +482,7 @@ MemBlock *PopBlock(MemBlock *block) {
 }
 
 /* Returns the block whose data area holds p (its end address included), or null. */
-MemBlock *FindBlock(const void *p) {
-  uintptr_t a = reinterpret_cast<uintptr_t>(p);
-  if (idx.ok) {
-    // Data areas never overlap, end addresses included: only the last block starting at
-    // or below p can hold it.
-    int at = UpperBound(a) - 1;
-    if (at < 0) return nullptr;
-    MemBlock *b = idx.byAddr[at];
-    return a - idx.starts[at] <= static_cast<uintptr_t>(b->size) ? b : nullptr;
-  }
-  for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
-    uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
-    if (a >= d && a - d <= static_cast<uintptr_t>(b->size)) return b;
-  }
-  return nullptr;
-}
+MemBlock *FindBlock(const void *p) { return BlockOf(reinterpret_cast<uintptr_t>(p)); }
 
 /* Unlinks block and returns its data and its header to the system (or the heap). */
 void FreeBlock(MemBlock *block) {
@@ -541,41 +499,53 @@ int TestMAT(const char *text, int ch, int length) {
   return 1;
 }
 
+namespace {
+
+// A dedicated block for a request of rsize padded bytes, or null.
+__attribute__((noinline)) void *GetDedicated(int64_t rsize) {
+  int64_t dsize = DedicatedSize(rsize);
+  if (dsize < 0) return nullptr;
+  MemBlock *b = GetNewBlock(static_cast<int>(dsize));
+  if (b == nullptr) return nullptr;
+  // A fresh region is zero already (mapped from /dev/zero, or calloc'ed).
+  memset(b->mat, kUsed, kNodes);
+  b->freeCount = 0;
+  b->used = static_cast<int32_t>(rsize);
+  return b->data;
+}
+
+}  // namespace
+
 /* Returns size+1 or more zero-filled bytes owned by the caller (release with PutMem), or
  * null for a size of 0 or less or when no memory can be had. */
 void *GetMem(int size) {
   if (size <= 0) return nullptr;
   int64_t rsize = PaddedSize(size);
   if (rsize < 0) return nullptr;
-  if (rsize > kBlockSize) {
-    int64_t dsize = DedicatedSize(rsize);
-    if (dsize < 0) return nullptr;
-    MemBlock *b = GetNewBlock(static_cast<int>(dsize));
-    if (b == nullptr) return nullptr;
-    // A fresh region is zero already (mapped from /dev/zero, or calloc'ed).
-    memset(b->mat, kUsed, kNodes);
-    b->freeCount = 0;
-    b->used = static_cast<int32_t>(rsize);
-    return b->data;
-  }
+  if (rsize > kBlockSize) return GetDedicated(rsize);
   int n = static_cast<int>(rsize / kNodeSize);
+  MemBlock *b = nullptr;
+  int i = -1;
   if (idx.ok) {
     for (int k = NextFit(0, n); k < idx.count; k = NextFit(k + 1, n)) {
-      MemBlock *b = idx.chain[k];
-      int i = FindRun(b, n);
-      if (i >= 0) return TakeNodes(b, i, n);
+      b = idx.chain[k];
+      i = FindRun(b, n);
+      if (i >= 0) break;
       idx.fit[k] = static_cast<uint16_t>(n - 1);
     }
   } else {
-    for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
+    for (b = pMemB; b != nullptr; b = b->next) {
       if (b->freeCount < n || IsDedicated(b)) continue;
-      int i = FindRun(b, n);
-      if (i >= 0) return TakeNodes(b, i, n);
+      i = FindRun(b, n);
+      if (i >= 0) break;
     }
   }
-  MemBlock *b = GetNewBlock(kBlockSize);
-  if (b == nullptr) return nullptr;
-  return TakeNodes(b, FindRun(b, n), n);
+  if (i < 0) {
+    b = GetNewBlock(kBlockSize);
+    if (b == nullptr) return nullptr;
+    i = FindRun(b, n);
+  }
+  return TakeNodes(b, i, n);
 }
 
 /* Releases the allocation that starts at p; anything else is ignored. A block left without
@@ -587,7 +557,7 @@ void PutMem(void *p) {
   if (kind == Kind::kUnknown) return;
   if (kind == Kind::kOrdinary) {
     MemNode &e = b->nodes[i];
-    MarkNodes(b, i, e.count, true);
+    FreeBits(b, i, e.count);
     b->freeCount += e.count;
     e.count = 0;
     e.addr = nullptr;
@@ -639,7 +609,7 @@ void *AdjustMem(void *p, int size) {
   char *data = b->data;
   if (n == a) return p;
   if (n < a) {
-    MarkNodes(b, i + n, a - n, true);
+    FreeBits(b, i + n, a - n);
     memset(data + static_cast<size_t>(i + n) * kNodeSize, 0,
            static_cast<size_t>(a - n) * kNodeSize);
     e.count = static_cast<uint16_t>(n);
@@ -649,7 +619,7 @@ void *AdjustMem(void *p, int size) {
   int k = n - a;
   if (b->freeCount >= k) {
     if (i + a + k <= kNodes && TestMAT(b->mat + i + a, kFree, k)) {
-      MarkNodes(b, i + a, k, false);
+      TakeBits(b, i + a, k);
       memset(data + static_cast<size_t>(i + a) * kNodeSize, 0, static_cast<size_t>(k) * kNodeSize);
       e.count = static_cast<uint16_t>(n);
       b->freeCount -= k;
@@ -657,7 +627,7 @@ void *AdjustMem(void *p, int size) {
     }
     if (i - k >= 0 && TestMAT(b->mat + i - k, kFree, k)) {
       int j = i - k;
-      MarkNodes(b, j, k, false);
+      TakeBits(b, j, k);
       char *q = data + static_cast<size_t>(j) * kNodeSize;
       memmove(q, p, static_cast<size_t>(a) * kNodeSize);
       memset(q + static_cast<size_t>(a) * kNodeSize, 0, static_cast<size_t>(k) * kNodeSize);

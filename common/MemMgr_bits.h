@@ -1,0 +1,104 @@
+/* Run arithmetic on 64-bit words of the memory manager's free-node bitmap (bit set = free
+ * node). Internal to the memory manager and its tests; C++ only.
+ *
+ * The functions avoid branches that depend on the data: the allocation path calls them with
+ * random request sizes and bit patterns, where a mispredicted branch costs more than the few
+ * extra instructions of a straight-line computation. */
+#ifndef COMMON_MEMMGR_BITS_H
+#define COMMON_MEMMGR_BITS_H
+
+#include <stdint.h>
+#include <string.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// The allocation path is a handful of these small steps; they are forced inline so that it
+// compiles to one straight run of code.
+#define MEMBITS_INLINE inline __attribute__((always_inline))
+
+namespace membits {
+
+// Free nodes at the bottom and at the top of a word.
+MEMBITS_INLINE int LowRun(uint64_t x) { return ~x == 0 ? 64 : __builtin_ctzll(~x); }
+MEMBITS_INLINE int HighRun(uint64_t x) { return ~x == 0 ? 64 : __builtin_clzll(~x); }
+
+// Free run across the boundary between two adjacent words, capped at 127 so that it fits a
+// signed byte.
+MEMBITS_INLINE int Cross(uint64_t below, uint64_t above) {
+  int run = HighRun(below) + LowRun(above);
+  return run < 127 ? run : 127;
+}
+
+// p[k] has bit j set where bits j..j+2^k-1 of x are all set (k = 0..6).
+struct RunPowers {
+  uint64_t p[7];
+  explicit RunPowers(uint64_t x) {
+    p[0] = x;
+    p[1] = p[0] & (p[0] >> 1);
+    p[2] = p[1] & (p[1] >> 2);
+    p[3] = p[2] & (p[2] >> 4);
+    p[4] = p[3] & (p[3] >> 8);
+    p[5] = p[4] & (p[4] >> 16);
+    p[6] = p[5] & (p[5] >> 32);
+  }
+};
+
+// Bit j of the result is set where bits j..j+n-1 of x are all set (1 <= n <= 64). Two
+// overlapping runs of 2^k bits, 2^k <= n < 2^(k+1), cover exactly n bits.
+MEMBITS_INLINE uint64_t RunStarts(uint64_t x, int n) {
+  RunPowers r(x);
+  int k = 31 - __builtin_clz(static_cast<unsigned>(n));
+  uint64_t y = r.p[k];
+  return y & (y >> static_cast<unsigned>(n - (1 << k)));
+}
+
+// One step of LongestRun: cur holds the starts of runs of len bits; add 2^k bits (pk =
+// RunPowers p[k]) where such a longer run exists. Selects, not branches.
+MEMBITS_INLINE void LongerRun(uint64_t *cur, unsigned *len, uint64_t pk, unsigned bits) {
+  uint64_t t = *cur & (pk >> *len);
+  uint64_t keep = -static_cast<uint64_t>(t != 0);
+  *cur = (t & keep) | (*cur & ~keep);
+  *len += bits & static_cast<unsigned>(keep);
+}
+
+// Length of the longest run of set bits in x (0..64): a binary search over the run length.
+MEMBITS_INLINE int LongestRun(uint64_t x) {
+  RunPowers r(x);
+  uint64_t cur = r.p[5];
+  unsigned len = cur != 0 ? 32 : 0;
+  if (len == 0) cur = ~0ULL;
+  LongerRun(&cur, &len, r.p[4], 16);
+  LongerRun(&cur, &len, r.p[3], 8);
+  LongerRun(&cur, &len, r.p[2], 4);
+  LongerRun(&cur, &len, r.p[1], 2);
+  LongerRun(&cur, &len, r.p[0], 1);
+  return ~x == 0 ? 64 : static_cast<int>(len);
+}
+
+// Bit j of the result is set when byte j of the 32 at p (16-byte aligned) is at least n
+// (bytes below 128, 1 <= n <= 128).
+MEMBITS_INLINE uint32_t AtLeast(const uint8_t *p, int n) {
+#ifdef __SSE2__
+  __m128i limit = _mm_set1_epi8(static_cast<char>(n - 1));
+  __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i *>(p));
+  __m128i hi = _mm_load_si128(reinterpret_cast<const __m128i *>(p + 16));
+  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(lo, limit))) |
+         static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(hi, limit))) << 16;
+#else
+  constexpr uint64_t kHigh = 0x8080808080808080ULL, kLow = 0x0101010101010101ULL;
+  uint32_t mask = 0;
+  for (int q = 0; q < 4; q++) {
+    uint64_t v;
+    memcpy(&v, p + 8 * q, sizeof v);
+    uint64_t t = (((v | kHigh) - kLow * static_cast<uint64_t>(n)) & kHigh) >> 7;
+    mask |= static_cast<uint32_t>((t * 0x0102040810204080ULL) >> 56) << (8 * q);
+  }
+  return mask;
+#endif
+}
+
+}  // namespace membits
+
+#endif
