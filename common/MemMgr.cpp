@@ -108,7 +108,8 @@ MEMBITS_INLINE SearchAids *Aids(MemBlock *b) {
 // until the index can be rebuilt.
 struct BlockIndex {
   MemBlock **chain;   // chain order
-  uint16_t *fit;      // no run of more than fit[k] free nodes in chain[k]
+  uint16_t *fit;      // no run of more than fit[k] free nodes in chain[k]; zero past count,
+                      // with kFitPad entries beyond cap, so it can be read 8 at a time
   MemBlock **byAddr;  // ascending data address
   uintptr_t *starts;  // data address of byAddr[k], searched without touching the headers
   int count;
@@ -117,6 +118,7 @@ struct BlockIndex {
   bool disabled;  // test hook: always walk the chain
 };
 BlockIndex idx = {nullptr, nullptr, nullptr, nullptr, 0, 0, true, false};
+constexpr int kFitPad = 8;
 
 // Makes room for want blocks in the index; false when memory runs out.
 bool ReserveIndex(int want) {
@@ -126,9 +128,11 @@ bool ReserveIndex(int want) {
   void *c = realloc(idx.chain, sizeof(MemBlock *) * static_cast<size_t>(cap));
   if (c == nullptr) return false;
   idx.chain = static_cast<MemBlock **>(c);
-  void *f = realloc(idx.fit, sizeof(uint16_t) * static_cast<size_t>(cap));
+  void *f = realloc(idx.fit, sizeof(uint16_t) * static_cast<size_t>(cap + kFitPad));
   if (f == nullptr) return false;
   idx.fit = static_cast<uint16_t *>(f);
+  int zeroFrom = idx.cap == 0 ? 0 : idx.cap + kFitPad;
+  memset(idx.fit + zeroFrom, 0, sizeof(uint16_t) * static_cast<size_t>(cap + kFitPad - zeroFrom));
   void *a = realloc(idx.byAddr, sizeof(MemBlock *) * static_cast<size_t>(cap));
   if (a == nullptr) return false;
   idx.byAddr = static_cast<MemBlock **>(a);
@@ -177,6 +181,7 @@ void IndexRemove(MemBlock *b) {
     idx.fit[j] = idx.fit[j + 1];
     Aids(idx.chain[j])->pos = j;
   }
+  idx.fit[idx.count] = 0;
   int at = UpperBound(reinterpret_cast<uintptr_t>(b->data)) - 1;
   while (at >= 0 && idx.byAddr[at] != b) at--;
   if (at < 0) return;
@@ -189,22 +194,28 @@ void IndexRemove(MemBlock *b) {
 // First place k >= from in chain order whose block may hold a run of n free nodes; count
 // when there is none.
 MEMBITS_INLINE int NextFit(int from, int n) {
-  int k = from;
 #ifdef __SSE2__
+  // Eight bounds at a time; the zero entries past count never match.
   __m128i limit = _mm_set1_epi16(static_cast<int16_t>(n - 1));  // bounds are at most 2048
-  for (; k + 8 <= idx.count; k += 8) {
+  for (int k = from; k < idx.count; k += 8) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(idx.fit + k));
     int mask = _mm_movemask_epi8(_mm_cmpgt_epi16(v, limit));
     if (mask != 0) return k + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
   }
-#endif
+  return idx.count;
+#else
+  int k = from;
   while (k < idx.count && idx.fit[k] < n) k++;
   return k;
+#endif
 }
 
 // Rebuilds the index from the chain; leaves it dropped when memory runs out or it is disabled.
 void RebuildIndex() {
-  for (int k = 0; k < idx.count; k++) Aids(idx.chain[k])->pos = -1;
+  for (int k = 0; k < idx.count; k++) {
+    Aids(idx.chain[k])->pos = -1;
+    idx.fit[k] = 0;
+  }
   idx.count = 0;
   idx.ok = false;
   if (idx.disabled) return;

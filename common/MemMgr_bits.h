@@ -55,22 +55,34 @@ MEMBITS_INLINE uint64_t RunStarts(uint64_t x, int n) {
 }
 
 // One step of LongestRun: cur holds the starts of runs of len bits; add 2^k bits (pk =
-// RunPowers p[k]) where such a longer run exists. Selects, not branches.
+// RunPowers p[k]) where such a longer run exists. The outcome is unpredictable, so it is
+// taken with conditional moves, never a branch.
 MEMBITS_INLINE void LongerRun(uint64_t *cur, unsigned *len, uint64_t pk, unsigned bits) {
   uint64_t t = *cur & (pk >> *len);
+  unsigned longer = *len + bits;
+#if defined(__x86_64__)
+  __asm__("test %[t], %[t]\n\tcmovnz %[t], %[cur]\n\tcmovnz %[longer], %[len]"
+          : [cur] "+r"(*cur), [len] "+r"(*len)
+          : [t] "r"(t), [longer] "r"(longer)
+          : "cc");
+#else
   uint64_t keep = -static_cast<uint64_t>(t != 0);
   *cur = (t & keep) | (*cur & ~keep);
-  *len += bits & static_cast<unsigned>(keep);
+  *len = (longer & static_cast<unsigned>(keep)) | (*len & ~static_cast<unsigned>(keep));
+#endif
 }
 
 // Length of the longest run of set bits in x (0..64): a binary search over the run length.
+// Words of a busy block seldom hold a run of 8, so that case takes a shorter search.
 MEMBITS_INLINE int LongestRun(uint64_t x) {
   RunPowers r(x);
-  uint64_t cur = r.p[5];
-  unsigned len = cur != 0 ? 32 : 0;
-  if (len == 0) cur = ~0ULL;
-  LongerRun(&cur, &len, r.p[4], 16);
-  LongerRun(&cur, &len, r.p[3], 8);
+  uint64_t cur = ~0ULL;
+  unsigned len = 0;
+  if (r.p[3] != 0) {
+    LongerRun(&cur, &len, r.p[5], 32);
+    LongerRun(&cur, &len, r.p[4], 16);
+    LongerRun(&cur, &len, r.p[3], 8);
+  }
   LongerRun(&cur, &len, r.p[2], 4);
   LongerRun(&cur, &len, r.p[1], 2);
   LongerRun(&cur, &len, r.p[0], 1);
