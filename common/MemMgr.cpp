@@ -2,6 +2,7 @@
 #include "MemMgr.h"
 
 #include <fcntl.h>
+#include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -17,7 +18,6 @@ const char OutOfMem[] = "Unable to allocate memory";
 namespace {
 
 using membits::AtLeast;
-using membits::Cross;
 using membits::HighRun;
 using membits::LongestRun;
 using membits::LowRun;
@@ -78,7 +78,7 @@ bool IsDedicated(const MemBlock *b) { return b->size > kBlockSize; }
 // - low[w] and high[w] are the free nodes at the bottom and at the top of word w (low has a
 //   zero entry past the last word);
 // - reach[w] is the larger of best[w] and the free run across the boundary above word w
-//   (high[w] + low[w+1]), capped at 127.
+//   (high[w] + low[w+1]).
 // A run of n <= 64 free nodes lies inside one word or crosses one boundary, so comparing
 // the reach bytes with n, many at a time, yields the word where the lowest such run starts.
 // All of them are kept exact by every change of the bits.
@@ -234,60 +234,55 @@ void InitAids(MemBlock *b) {
   memset(a->high, 64, sizeof a->high);
   memset(a->low, 64, kWords);
   a->low[kWords] = 0;
-  memset(a->reach, 127, sizeof a->reach);
+  memset(a->reach, 128, sizeof a->reach);
   a->reach[kWords - 1] = 64;
   a->pos = -1;
 }
 
-// Sets m MAT characters at p to c.
-MEMBITS_INLINE void FillMat(char *p, char *end, int m, char c) {
-  if (m <= 8 && end - p >= 8) {
-    // Small runs: one 8-byte read-modify-write instead of a call.
-    uint64_t v, keep = m == 8 ? 0 : ~0ULL << (8 * m);
+// Sets the m MAT characters of nodes i.. of block b to c.
+MEMBITS_INLINE void FillMat(MemBlock *b, int i, int m, char c) {
+  // The MAT is followed by more of the header mapping, so eight bytes from any node stay in
+  // it; a short run is one 8-byte read-modify-write instead of a call.
+  static_assert(offsetof(MemBlock, mat) + kNodes + 7 < kAidsOffset, "MAT tail room");
+  char *p = reinterpret_cast<char *>(b) + offsetof(MemBlock, mat) + i;
+  if (m <= 8) {
+    uint64_t v, set = ~0ULL >> (64 - 8 * static_cast<unsigned>(m));
     memcpy(&v, p, sizeof v);
-    v = (v & keep) | (0x0101010101010101ULL * static_cast<unsigned char>(c) & ~keep);
+    v = (v & ~set) | (0x0101010101010101ULL * static_cast<unsigned char>(c) & set);
     memcpy(p, &v, sizeof v);
     return;
   }
   memset(p, c, static_cast<size_t>(m));
 }
 
-MEMBITS_INLINE int Min127(int run) { return run < 127 ? run : 127; }
 MEMBITS_INLINE int Max(int x, int y) { return x > y ? x : y; }
 
 // Makes reach[w] exact again from best[w], high[w] and low[w+1].
 MEMBITS_INLINE void RenewReach(SearchAids *a, int w) {
-  a->reach[w] = static_cast<uint8_t>(Max(a->best[w], Min127(a->high[w] + a->low[w + 1])));
+  a->reach[w] = static_cast<uint8_t>(Max(a->best[w], a->high[w] + a->low[w + 1]));
 }
 
-// Word w now holds bits x and best[w] is set: renews its edge runs and the reach of it and
-// of the word below it.
-MEMBITS_INLINE void RenewAround(SearchAids *a, int w, uint64_t x) {
+// Sets word w to x and renews its longest and edge runs.
+MEMBITS_INLINE void SetWord(SearchAids *a, int w, uint64_t x) {
+  a->freeBits[w] = x;
+  a->best[w] = static_cast<uint8_t>(LongestRun(x));
   a->high[w] = static_cast<uint8_t>(HighRun(x));
   a->low[w] = static_cast<uint8_t>(LowRun(x));
-  RenewReach(a, w);
-  if (w > 0) RenewReach(a, w - 1);
 }
 
 // Sets the bits of nodes first..last, across words, to free or used and renews the aids.
 __attribute__((noinline)) void SetBits(SearchAids *a, unsigned first, unsigned last, bool free) {
   int w0 = static_cast<int>(first / 64), w1 = static_cast<int>(last / 64);
-  for (int w = w0; w <= w1; w++) {
-    unsigned lo = w == w0 ? first % 64 : 0;
-    unsigned hi = w == w1 ? last % 64 : 63;
-    uint64_t mask = (~0ULL >> (63 - (hi - lo))) << lo;
-    uint64_t x = free ? a->freeBits[w] | mask : a->freeBits[w] & ~mask;
-    a->freeBits[w] = x;
-    a->best[w] = static_cast<uint8_t>(LongestRun(x));
-    a->high[w] = static_cast<uint8_t>(HighRun(x));
-    a->low[w] = static_cast<uint8_t>(LowRun(x));
-  }
+  uint64_t head = ~0ULL << (first % 64), tail = ~0ULL >> (63 - last % 64);
+  SetWord(a, w0, free ? a->freeBits[w0] | head : a->freeBits[w0] & ~head);
+  for (int w = w0 + 1; w < w1; w++) SetWord(a, w, free ? ~0ULL : 0);
+  SetWord(a, w1, free ? a->freeBits[w1] | tail : a->freeBits[w1] & ~tail);
   for (int w = w0 > 0 ? w0 - 1 : 0; w <= w1; w++) RenewReach(a, w);
 }
 
 // Takes nodes i..i+m-1 in the MAT, its bit mirror and the search aids.
 MEMBITS_INLINE void TakeBits(MemBlock *b, int i, int m) {
-  FillMat(b->mat + i, b->mat + kNodes + 1, m, kUsed);
+  FillMat(b, i, m, kUsed);
   SearchAids *a = Aids(b);
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
   int w = static_cast<int>(first / 64);
@@ -295,17 +290,21 @@ MEMBITS_INLINE void TakeBits(MemBlock *b, int i, int m) {
     SetBits(a, first, last, false);
     return;
   }
-  // Within one word, the usual case.
+  // Within one word, the usual case. The word keeps a used node, so its edge runs are
+  // counted straight from the lowest and highest used node.
   uint64_t x = a->freeBits[w] & ~((~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64));
   a->freeBits[w] = x;
   a->best[w] = static_cast<uint8_t>(LongestRun(x));
-  RenewAround(a, w, x);
+  a->high[w] = static_cast<uint8_t>(__builtin_clzll(~x));
+  a->low[w] = static_cast<uint8_t>(__builtin_ctzll(~x));
+  RenewReach(a, w);
+  if (w > 0) RenewReach(a, w - 1);
 }
 
 // Frees nodes i..i+m-1 in the MAT, its bit mirror and the search aids; raises the block's
 // bound in the chain index.
 MEMBITS_INLINE void FreeBits(MemBlock *b, int i, int m) {
-  FillMat(b->mat + i, b->mat + kNodes + 1, m, kFree);
+  FillMat(b, i, m, kFree);
   SearchAids *a = Aids(b);
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
   int w = static_cast<int>(first / 64);
@@ -318,14 +317,19 @@ MEMBITS_INLINE void FreeBits(MemBlock *b, int i, int m) {
     a->freeBits[w] = x;
     int run = LowRun(x >> lo) + HighRun(x << (63 - lo)) - 1;
     a->best[w] = static_cast<uint8_t>(Max(a->best[w], run));
-    RenewAround(a, w, x);
+    a->high[w] = static_cast<uint8_t>(HighRun(x));
+    a->low[w] = static_cast<uint8_t>(LowRun(x));
+    RenewReach(a, w);
     bound = a->reach[w];
   } else {
     SetBits(a, first, last, true);
     bound = 0;
     for (int v = w; v <= static_cast<int>(last / 64); v++) bound = Max(bound, a->reach[v]);
   }
-  if (w > 0) bound = Max(bound, a->reach[w - 1]);
+  if (w > 0) {
+    RenewReach(a, w - 1);
+    bound = Max(bound, a->reach[w - 1]);
+  }
   // A run of 64 or more may go on through whole free words: its length is not known here.
   if (bound >= 64) bound = kAnyRun;
   // pos is a valid place in the index whenever it is not -1.
@@ -402,7 +406,7 @@ MEMBITS_INLINE Kind LookUp(const void *p, MemBlock **block, int *node) {
   int i = static_cast<int>(off / kNodeSize);
   if (i >= kNodes) return Kind::kUnknown;  // the end address: no allocation starts there
   const MemNode &e = b->nodes[i];
-  if (e.count == 0 || e.addr == nullptr || e.addr != p) return Kind::kUnknown;
+  if (e.addr != p || e.count == 0) return Kind::kUnknown;  // p is not null
   *node = i;
   return Kind::kOrdinary;
 }

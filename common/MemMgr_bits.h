@@ -24,13 +24,6 @@ namespace membits {
 MEMBITS_INLINE int LowRun(uint64_t x) { return ~x == 0 ? 64 : __builtin_ctzll(~x); }
 MEMBITS_INLINE int HighRun(uint64_t x) { return ~x == 0 ? 64 : __builtin_clzll(~x); }
 
-// Free run across the boundary between two adjacent words, capped at 127 so that it fits a
-// signed byte.
-MEMBITS_INLINE int Cross(uint64_t below, uint64_t above) {
-  int run = HighRun(below) + LowRun(above);
-  return run < 127 ? run : 127;
-}
-
 // p[k] has bit j set where bits j..j+2^k-1 of x are all set (k = 0..6).
 struct RunPowers {
   uint64_t p[7];
@@ -90,23 +83,20 @@ MEMBITS_INLINE int LongestRun(uint64_t x) {
 }
 
 // Bit j of the result is set when byte j of the 32 at p (16-byte aligned) is at least n
-// (bytes below 128, 1 <= n <= 128).
+// (unsigned bytes, 1 <= n <= 255).
 MEMBITS_INLINE uint32_t AtLeast(const uint8_t *p, int n) {
 #ifdef __SSE2__
-  __m128i limit = _mm_set1_epi8(static_cast<char>(n - 1));
+  __m128i limit = _mm_set1_epi8(static_cast<char>(n));
   __m128i lo = _mm_load_si128(reinterpret_cast<const __m128i *>(p));
   __m128i hi = _mm_load_si128(reinterpret_cast<const __m128i *>(p + 16));
-  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(lo, limit))) |
-         static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpgt_epi8(hi, limit))) << 16;
+  // max(v, n) == v exactly where v >= n
+  lo = _mm_cmpeq_epi8(_mm_max_epu8(lo, limit), lo);
+  hi = _mm_cmpeq_epi8(_mm_max_epu8(hi, limit), hi);
+  return static_cast<uint32_t>(_mm_movemask_epi8(lo)) | static_cast<uint32_t>(_mm_movemask_epi8(hi))
+                                                            << 16;
 #else
-  constexpr uint64_t kHigh = 0x8080808080808080ULL, kLow = 0x0101010101010101ULL;
   uint32_t mask = 0;
-  for (int q = 0; q < 4; q++) {
-    uint64_t v;
-    memcpy(&v, p + 8 * q, sizeof v);
-    uint64_t t = (((v | kHigh) - kLow * static_cast<uint64_t>(n)) & kHigh) >> 7;
-    mask |= static_cast<uint32_t>((t * 0x0102040810204080ULL) >> 56) << (8 * q);
-  }
+  for (int j = 0; j < 32; j++) mask |= static_cast<uint32_t>(p[j] >= n) << j;
   return mask;
 #endif
 }
