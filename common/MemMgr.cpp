@@ -195,6 +195,9 @@ void IndexRemove(MemBlock *b) {
 // when there is none.
 MEMBITS_INLINE int NextFit(int from, int n) {
 #ifdef __SSE2__
+  // The first block usually fits: its bound is read alone, which takes a value just
+  // stored straight from the store (a wider read would wait for it to reach memory).
+  if (from < idx.count && idx.fit[from] >= n) return from;
   // Eight bounds at a time; the zero entries past count never match.
   __m128i limit = _mm_set1_epi16(static_cast<int16_t>(n - 1));  // bounds are at most 2048
   for (int k = from; k < idx.count; k += 8) {
