@@ -283,25 +283,35 @@ __attribute__((noinline)) void SetBits(SearchAids *a, unsigned first, unsigned l
   for (int w = w0 > 0 ? w0 - 1 : 0; w <= w1; w++) RenewReach(a, w);
 }
 
+// Word w now holds bits x, with the given longest run and edge runs: stores them and renews
+// the reach of word w and of the word below it. Returns the larger of the two reaches.
+// Everything is read before anything is stored, so that nothing needs reading twice.
+MEMBITS_INLINE int StoreWord(SearchAids *a, int w, uint64_t x, int best, int high, int low) {
+  int reach = Max(best, high + a->low[w + 1]);
+  int below = w > 0 ? Max(a->best[w - 1], a->high[w - 1] + low) : 0;
+  a->freeBits[w] = x;
+  a->best[w] = static_cast<uint8_t>(best);
+  a->high[w] = static_cast<uint8_t>(high);
+  a->low[w] = static_cast<uint8_t>(low);
+  a->reach[w] = static_cast<uint8_t>(reach);
+  if (w > 0) a->reach[w - 1] = static_cast<uint8_t>(below);
+  return Max(reach, below);
+}
+
 // Takes nodes i..i+m-1 in the MAT, its bit mirror and the search aids.
 MEMBITS_INLINE void TakeBits(MemBlock *b, int i, int m) {
   FillMat(b, i, m, kUsed);
   SearchAids *a = Aids(b);
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
-  int w = static_cast<int>(first / 64);
   if (first / 64 != last / 64) {
     SetBits(a, first, last, false);
     return;
   }
   // Within one word, the usual case. The word keeps a used node, so its edge runs are
   // counted straight from the lowest and highest used node.
+  int w = static_cast<int>(first / 64);
   uint64_t x = a->freeBits[w] & ~((~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64));
-  a->freeBits[w] = x;
-  a->best[w] = static_cast<uint8_t>(LongestRun(x));
-  a->high[w] = static_cast<uint8_t>(__builtin_clzll(~x));
-  a->low[w] = static_cast<uint8_t>(__builtin_ctzll(~x));
-  RenewReach(a, w);
-  if (w > 0) RenewReach(a, w - 1);
+  StoreWord(a, w, x, LongestRun(x), __builtin_clzll(~x), __builtin_ctzll(~x));
 }
 
 // Frees nodes i..i+m-1 in the MAT, its bit mirror and the search aids; raises the block's
@@ -311,27 +321,19 @@ MEMBITS_INLINE void FreeBits(MemBlock *b, int i, int m) {
   SearchAids *a = Aids(b);
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
   int w = static_cast<int>(first / 64);
-  int bound;
+  int bound = 0;
   if (first / 64 == last / 64) {
     // Within one word: the freed nodes join the free nodes around them; the word's other
     // runs stay as they were, so its longest run is the larger of the two.
     unsigned lo = first % 64;
     uint64_t x = a->freeBits[w] | (~0ULL >> (64 - static_cast<unsigned>(m))) << lo;
-    a->freeBits[w] = x;
     int run = LowRun(x >> lo) + HighRun(x << (63 - lo)) - 1;
-    a->best[w] = static_cast<uint8_t>(Max(a->best[w], run));
-    a->high[w] = static_cast<uint8_t>(HighRun(x));
-    a->low[w] = static_cast<uint8_t>(LowRun(x));
-    RenewReach(a, w);
-    bound = a->reach[w];
+    bound = StoreWord(a, w, x, Max(a->best[w], run), HighRun(x), LowRun(x));
   } else {
     SetBits(a, first, last, true);
-    bound = 0;
-    for (int v = w; v <= static_cast<int>(last / 64); v++) bound = Max(bound, a->reach[v]);
-  }
-  if (w > 0) {
-    RenewReach(a, w - 1);
-    bound = Max(bound, a->reach[w - 1]);
+    for (int v = w > 0 ? w - 1 : 0; v <= static_cast<int>(last / 64); v++) {
+      bound = Max(bound, a->reach[v]);
+    }
   }
   // A run of 64 or more may go on through whole free words: its length is not known here.
   if (bound >= 64) bound = kAnyRun;
