@@ -287,14 +287,17 @@ __attribute__((noinline)) void SetBits(SearchAids *a, unsigned first, unsigned l
 // the reach of word w and of the word below it. Returns the larger of the two reaches.
 // Everything is read before anything is stored, so that nothing needs reading twice.
 MEMBITS_INLINE int StoreWord(SearchAids *a, int w, uint64_t x, int best, int high, int low) {
+  // Word 0 is a frequent target of first fit, so it takes no branch of its own: it renews
+  // itself as its "word below" and then stores its own reach over that.
+  int under = w - (w > 0);
   int reach = Max(best, high + a->low[w + 1]);
-  int below = w > 0 ? Max(a->best[w - 1], a->high[w - 1] + low) : 0;
+  int below = Max(a->best[under], a->high[under] + low) & -(w > 0);
   a->freeBits[w] = x;
   a->best[w] = static_cast<uint8_t>(best);
   a->high[w] = static_cast<uint8_t>(high);
   a->low[w] = static_cast<uint8_t>(low);
+  a->reach[under] = static_cast<uint8_t>(below);
   a->reach[w] = static_cast<uint8_t>(reach);
-  if (w > 0) a->reach[w - 1] = static_cast<uint8_t>(below);
   return Max(reach, below);
 }
 

@@ -20,9 +20,14 @@
 
 namespace membits {
 
-// Free nodes at the bottom and at the top of a word.
-MEMBITS_INLINE int LowRun(uint64_t x) { return ~x == 0 ? 64 : __builtin_ctzll(~x); }
-MEMBITS_INLINE int HighRun(uint64_t x) { return ~x == 0 ? 64 : __builtin_clzll(~x); }
+// Free nodes at the bottom and at the top of a word. The extra bit keeps the count defined
+// for a word that is all free (63), and the comparison adds the 64th; no branch.
+MEMBITS_INLINE int LowRun(uint64_t x) {
+  return __builtin_ctzll(~x | 1ULL << 63) + static_cast<int>(~x == 0);
+}
+MEMBITS_INLINE int HighRun(uint64_t x) {
+  return __builtin_clzll(~x | 1ULL) + static_cast<int>(~x == 0);
+}
 
 // p[k] has bit j set where bits j..j+2^k-1 of x are all set (k = 0..6).
 struct RunPowers {
