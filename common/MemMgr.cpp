@@ -145,7 +145,7 @@ bool ReserveIndex(int want) {
 
 // Place in byAddr of the first block whose data lies above a. The halving steps depend only
 // on the number of blocks, and each picks its half with a select rather than a branch.
-MEMBITS_INLINE int UpperBound(uintptr_t a) {
+int UpperBound(uintptr_t a) {
   int n = idx.count;
   if (n == 0) return 0;
   const uintptr_t *base = idx.starts;
@@ -383,19 +383,32 @@ MEMBITS_INLINE void *TakeNodes(MemBlock *b, int i, int n) {
   return addr;
 }
 
-// The block whose data area holds address a (its end address included), or null.
-MEMBITS_INLINE MemBlock *BlockOf(uintptr_t a) {
+// The block whose data area holds address a (its end address included), or null; *offset
+// is a's distance from the start of that data area.
+MEMBITS_INLINE MemBlock *BlockOf(uintptr_t a, uintptr_t *offset) {
   if (idx.ok) {
     // Data areas never overlap, end addresses included: only the last block starting at
-    // or below a can hold it.
-    int at = UpperBound(a) - 1;
-    if (at < 0) return nullptr;
-    MemBlock *b = idx.byAddr[at];
-    return a - idx.starts[at] <= static_cast<uintptr_t>(b->size) ? b : nullptr;
+    // or below a can hold it. The halving steps depend only on the number of blocks, and
+    // each picks its half with a select rather than a branch.
+    int n = idx.count;
+    if (n == 0) return nullptr;
+    const uintptr_t *base = idx.starts;
+    while (n > 1) {
+      int half = n / 2;
+      base = base[half] <= a ? base + half : base;
+      n -= half;
+    }
+    // An address below every block wraps around to a huge offset.
+    MemBlock *b = idx.byAddr[base - idx.starts];
+    *offset = a - *base;
+    return *offset <= static_cast<uintptr_t>(b->size) ? b : nullptr;
   }
   for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
     uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
-    if (a >= d && a - d <= static_cast<uintptr_t>(b->size)) return b;
+    if (a >= d && a - d <= static_cast<uintptr_t>(b->size)) {
+      *offset = a - d;
+      return b;
+    }
   }
   return nullptr;
 }
@@ -406,11 +419,11 @@ enum class Kind { kUnknown, kOrdinary, kDedicated };
 // start of a dedicated block, or anything else.
 MEMBITS_INLINE Kind LookUp(const void *p, MemBlock **block, int *node) {
   if (p == nullptr) return Kind::kUnknown;
-  MemBlock *b = BlockOf(reinterpret_cast<uintptr_t>(p));
+  uintptr_t off = 0;
+  MemBlock *b = BlockOf(reinterpret_cast<uintptr_t>(p), &off);
   if (b == nullptr) return Kind::kUnknown;
   *block = b;
-  if (IsDedicated(b)) return p == b->data ? Kind::kDedicated : Kind::kUnknown;
-  uintptr_t off = reinterpret_cast<uintptr_t>(p) - reinterpret_cast<uintptr_t>(b->data);
+  if (IsDedicated(b)) return off == 0 ? Kind::kDedicated : Kind::kUnknown;
   int i = static_cast<int>(off / kNodeSize);
   if (i >= kNodes) return Kind::kUnknown;  // the end address: no allocation starts there
   const MemNode &e = b->nodes[i];
@@ -506,7 +519,10 @@ MemBlock *PopBlock(MemBlock *block) {
 }
 
 /* Returns the block whose data area holds p (its end address included), or null. */
-MemBlock *FindBlock(const void *p) { return BlockOf(reinterpret_cast<uintptr_t>(p)); }
+MemBlock *FindBlock(const void *p) {
+  uintptr_t offset;
+  return BlockOf(reinterpret_cast<uintptr_t>(p), &offset);
+}
 
 /* Unlinks block and returns its data and its header to the system (or the heap). */
 void FreeBlock(MemBlock *block) {
