@@ -386,7 +386,7 @@ MEMBITS_INLINE void *TakeNodes(MemBlock *b, int i, int n) {
 // The block whose data area holds address a (its end address included), or null; *offset
 // is a's distance from the start of that data area.
 MEMBITS_INLINE MemBlock *BlockOf(uintptr_t a, uintptr_t *offset) {
-  if (idx.ok) {
+  if (__builtin_expect(idx.ok, 1)) {
     // Data areas never overlap, end addresses included: only the last block starting at
     // or below a can hold it. The halving steps depend only on the number of blocks, and
     // each picks its half with a select rather than a branch.
@@ -541,6 +541,20 @@ int TestMAT(const char *text, int ch, int length) {
 
 namespace {
 
+// First fit found by walking the chain itself, for when the chain index could not be kept:
+// the node, and the block in *block; -1 when no block has room.
+__attribute__((noinline)) int FindByChain(int n, MemBlock **block) {
+  for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
+    if (b->freeCount < n || IsDedicated(b)) continue;
+    int i = FindRun(b, n);
+    if (i >= 0) {
+      *block = b;
+      return i;
+    }
+  }
+  return -1;
+}
+
 // A dedicated block for a request of rsize padded bytes, or null.
 __attribute__((noinline)) void *GetDedicated(int64_t rsize) {
   int64_t dsize = DedicatedSize(rsize);
@@ -559,14 +573,16 @@ __attribute__((noinline)) void *GetDedicated(int64_t rsize) {
 /* Returns size+1 or more zero-filled bytes owned by the caller (release with PutMem), or
  * null for a size of 0 or less or when no memory can be had. */
 void *GetMem(int size) {
-  if (size <= 0) return nullptr;
-  int64_t rsize = PaddedSize(size);
-  if (rsize < 0) return nullptr;
-  if (rsize > kBlockSize) return GetDedicated(rsize);
-  int n = static_cast<int>(rsize / kNodeSize);
+  // Sizes 1 to 65535 are served from ordinary blocks; the rest is rare.
+  if (static_cast<unsigned>(size) - 1u >= static_cast<unsigned>(kBlockSize) - 1u) {
+    if (size <= 0) return nullptr;
+    int64_t rsize = PaddedSize(size);
+    return rsize < 0 ? nullptr : GetDedicated(rsize);
+  }
+  int n = (size + kNodeSize) / kNodeSize;  // room for size bytes and a NUL, in nodes
   MemBlock *b = nullptr;
   int i = -1;
-  if (idx.ok) {
+  if (__builtin_expect(idx.ok, 1)) {
     for (int k = NextFit(0, n); k < idx.count; k = NextFit(k + 1, n)) {
       b = idx.chain[k];
       i = FindRun(b, n);
@@ -574,13 +590,9 @@ void *GetMem(int size) {
       idx.fit[k] = static_cast<uint16_t>(n - 1);
     }
   } else {
-    for (b = pMemB; b != nullptr; b = b->next) {
-      if (b->freeCount < n || IsDedicated(b)) continue;
-      i = FindRun(b, n);
-      if (i >= 0) break;
-    }
+    i = FindByChain(n, &b);
   }
-  if (i < 0) {
+  if (__builtin_expect(i < 0, 0)) {
     b = GetNewBlock(kBlockSize);
     if (b == nullptr) return nullptr;
     i = FindRun(b, n);
