@@ -563,6 +563,13 @@ __attribute__((noinline)) void *GetDedicated(int64_t rsize) {
   if (b == nullptr) return nullptr;
   // A fresh region is zero already (mapped from /dev/zero, or calloc'ed).
   memset(b->mat, kUsed, kNodes);
+  // Its search aids say "no free node" as well, like its MAT.
+  SearchAids *a = Aids(b);
+  memset(a->freeBits, 0, sizeof a->freeBits);
+  memset(a->best, 0, sizeof a->best);
+  memset(a->high, 0, sizeof a->high);
+  memset(a->low, 0, sizeof a->low);
+  memset(a->reach, 0, sizeof a->reach);
   b->freeCount = 0;
   b->used = static_cast<int32_t>(rsize);
   return b->data;
@@ -750,4 +757,72 @@ extern "C" void MemMgrSetZeroDevice(const char *path) {
   if (zeroFd >= 0) close(zeroFd);
   zeroFd = -1;
   zeroDevice = path != nullptr ? path : "/dev/zero";
+}
+
+/* Test hook, not part of the interface: checks the search aids and the chain index against
+ * the MATs and the chain with plain loops. Returns 0 when they agree, otherwise writes what
+ * disagrees on standard error and returns 1. */
+extern "C" int MemMgrCheckAids(void) {
+  auto fail = [](const char *what, const void *b, int at) {
+    fprintf(stderr, "MemMgrCheckAids: %s (block %p, at %d)\n", what, b, at);
+    return 1;
+  };
+  int k = 0;
+  for (MemBlock *b = pMemB; b != nullptr; b = b->next, k++) {
+    SearchAids *a = Aids(b);
+    if (idx.ok) {
+      if (k >= idx.count || idx.chain[k] != b || a->pos != k) return fail("chain index", b, k);
+    } else if (a->pos != -1) {
+      return fail("place in a dropped index", b, a->pos);
+    }
+    if (IsDedicated(b)) {
+      for (int w = 0; w < kWords; w++) {
+        if (a->reach[w] != 0) return fail("dedicated block searchable", b, w);
+      }
+      if (idx.ok && idx.fit[k] != 0) return fail("dedicated block bound", b, k);
+      continue;
+    }
+    int longest = 0, run = 0;
+    for (int w = 0; w < kWords; w++) {
+      int best = 0, low = 0, high = 0, cur = 0;
+      bool inLow = true;
+      for (int j = 0; j < 64; j++) {
+        bool free = b->mat[w * 64 + j] == kFree;
+        if (((a->freeBits[w] >> j) & 1) != (free ? 1u : 0u))
+          return fail("bit mirror", b, w * 64 + j);
+        cur = free ? cur + 1 : 0;
+        best = cur > best ? cur : best;
+        if (inLow && free) low++;
+        if (!free) inLow = false;
+        run = free ? run + 1 : 0;
+        longest = run > longest ? run : longest;
+      }
+      high = cur;
+      if (a->best[w] != best || a->low[w] != low || a->high[w] != high) {
+        return fail("word runs", b, w);
+      }
+    }
+    if (a->low[kWords] != 0) return fail("low past the last word", b, kWords);
+    for (int w = 0; w < kWords; w++) {
+      int cross = a->high[w] + a->low[w + 1];
+      if (a->reach[w] != (a->best[w] > cross ? a->best[w] : cross)) return fail("reach", b, w);
+    }
+    if (idx.ok) {
+      int bound = idx.fit[k];
+      if (bound < longest) return fail("block bound below its longest run", b, k);
+    }
+  }
+  if (idx.ok) {
+    if (k != idx.count) return fail("index length", nullptr, idx.count);
+    for (int j = k; j < k + kFitPad; j++) {
+      if (idx.fit[j] != 0) return fail("bound past the index", nullptr, j);
+    }
+    for (int j = 0; j < k; j++) {
+      if (idx.starts[j] != reinterpret_cast<uintptr_t>(idx.byAddr[j]->data)) {
+        return fail("address index", idx.byAddr[j], j);
+      }
+      if (j > 0 && idx.starts[j - 1] >= idx.starts[j]) return fail("address order", nullptr, j);
+    }
+  }
+  return 0;
 }

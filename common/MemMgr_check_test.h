@@ -24,6 +24,7 @@
 
 extern "C" void MemMgrSetZeroDevice(const char *path);
 extern "C" void MemMgrSetIndexOff(int off);
+extern "C" int MemMgrCheckAids(void);
 
 namespace memtest {
 
@@ -171,6 +172,7 @@ struct Model {
     std::map<char *, int> entries;
     CheckChain(&entries);
     if (::testing::Test::HasFatalFailure()) return;
+    ASSERT_EQ(MemMgrCheckAids(), 0) << "search aids out of step with the MATs";
     ASSERT_EQ(entries.size(), live.size());
     for (auto &kv : live) {
       auto it = entries.find(kv.first);
