@@ -11,24 +11,25 @@
 #include <unistd.h>
 
 #include "MemMgr_bits.h"
+#include "MemMgr_internal.h"
 
 MemBlock *pMemB = nullptr;
 const char OutOfMem[] = "Unable to allocate memory";
 
+namespace memmgr {
+BlockIndex idx = {nullptr, nullptr, nullptr, nullptr, 0, 0, true, false};
+}  // namespace memmgr
+
 namespace {
 
+using namespace memmgr;
 using membits::AtLeast;
 using membits::HighRun;
 using membits::LongestRun;
 using membits::LowRun;
 using membits::RunStarts;
 
-constexpr int kNodeSize = MEM_NODE_SIZE;
-constexpr int kNodes = MEM_NODES;
-constexpr int kBlockSize = MEM_BLOCK_SIZE;
 constexpr int kDedicatedGranule = MEM_BLOCK_SIZE;
-constexpr char kFree = MEM_FREE_MARK;
-constexpr char kUsed = MEM_USED_MARK;
 
 // The last byte of every region MapBlock returns lies past the caller's size (a region is
 // always longer than asked for); a region taken from the heap carries this mark there so
@@ -69,56 +70,6 @@ int64_t DedicatedSize(int64_t rsize) {
   int64_t dsize = (rsize + kDedicatedGranule - 1) / kDedicatedGranule * kDedicatedGranule;
   return dsize > INT32_MAX ? -1 : dsize;
 }
-
-bool IsDedicated(const MemBlock *b) { return b->size > kBlockSize; }
-
-// Search aids, kept in the header mapping right after the MemBlock record:
-// - freeBits mirrors the MAT, one bit per node (set = free);
-// - best[w] is the longest free run inside word w of freeBits;
-// - low[w] and high[w] are the free nodes at the bottom and at the top of word w (low has a
-//   zero entry past the last word);
-// - reach[w] is the larger of best[w] and the free run across the boundary above word w
-//   (high[w] + low[w+1]).
-// A run of n <= 64 free nodes lies inside one word or crosses one boundary, so comparing
-// the reach bytes with n, many at a time, yields the word where the lowest such run starts.
-// All of them are kept exact by every change of the bits.
-// - pos is the block's place in the chain index below, -1 when it is not there.
-constexpr int kWords = kNodes / 64;
-struct SearchAids {
-  alignas(16) uint8_t reach[kWords];
-  uint64_t freeBits[kWords];
-  uint8_t best[kWords];
-  uint8_t high[kWords];
-  uint8_t low[kWords + 1];
-  int32_t pos;
-};
-constexpr size_t kAidsOffset = (sizeof(MemBlock) + 63) / 64 * 64;
-constexpr int kHeaderSize = static_cast<int>(kAidsOffset + sizeof(SearchAids));
-constexpr uint16_t kAnyRun = kNodes;  // bound on a block's longest run when it is not known
-
-MEMBITS_INLINE SearchAids *Aids(MemBlock *b) {
-  return reinterpret_cast<SearchAids *>(reinterpret_cast<char *>(b) + kAidsOffset);
-}
-
-// Side index of the chain, so that neither the first-fit walk nor the release's block search
-// has to visit every header: the blocks in chain order with a bound on the longest free run
-// of each (0 for a dedicated block; raised when nodes are set free, lowered when a search
-// finds no run), and the same blocks sorted by data address. It follows every PushBlock and
-// PopBlock; when it cannot grow it is dropped (ok false) and the chain itself is walked
-// until the index can be rebuilt.
-struct BlockIndex {
-  MemBlock **chain;   // chain order
-  uint16_t *fit;      // no run of more than fit[k] free nodes in chain[k]; zero past count,
-                      // with kFitPad entries beyond cap, so it can be read 8 at a time
-  MemBlock **byAddr;  // ascending data address
-  uintptr_t *starts;  // data address of byAddr[k], searched without touching the headers
-  int count;
-  int cap;
-  bool ok;
-  bool disabled;  // test hook: always walk the chain
-};
-BlockIndex idx = {nullptr, nullptr, nullptr, nullptr, 0, 0, true, false};
-constexpr int kFitPad = 8;
 
 // Makes room for want blocks in the index; false when memory runs out.
 bool ReserveIndex(int want) {
@@ -705,45 +656,6 @@ void *AdjustMem(void *p, int size) {
   return q;
 }
 
-/* Prints every block's header, MAT and allocations on standard output. */
-void DumpMem(void) {
-  for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
-    if (IsDedicated(b)) {
-      printf("\n============ Dedicated Block(%li) size(%li) FreeNodeCount(%i) <==(%li) (%li)==>",
-             reinterpret_cast<long>(b->data), static_cast<long>(b->size), b->freeCount,
-             reinterpret_cast<long>(b->prev), reinterpret_cast<long>(b->next));
-      continue;
-    }
-    int blanks = 0;
-    int counted = 0;
-    for (int i = 0; i < kNodes; i++) {
-      if (b->mat[i] == kFree) blanks++;
-      counted += b->nodes[i].count;
-    }
-    printf(
-        "\n============ Block(%li) size(%li) Free(%i) Used(%i) FreeNodeCount(%i) SizeCnt(%i) "
-        "<==(%li) (%li)==>\n\tBlock MAT:",
-        reinterpret_cast<long>(b), static_cast<long>(b->size), blanks, kNodes - blanks,
-        b->freeCount, kNodes - counted, reinterpret_cast<long>(b->prev),
-        reinterpret_cast<long>(b->next));
-    char line[64];
-    for (int i = 0; i < kNodes; i += 64) {
-      for (int j = 0; j < 64; j++) line[j] = b->mat[i + j] == kFree ? '_' : b->mat[i + j];
-      printf("\n\t%.64s", line);
-    }
-    printf("\n\n\tAllocated Nodes:\n");
-    for (int i = 0; i < kNodes; i++) {
-      const MemNode &e = b->nodes[i];
-      if (e.count == 0 || e.addr == nullptr) continue;
-      // The contents are printed as a string, bounded by the allocation.
-      printf("\tMAT index(%6i) Memory Addr(%6li) nodes(%5i) size(%5i) Memory(%.*s)\n", i,
-             reinterpret_cast<long>(e.addr), e.count, e.count * kNodeSize, e.count * kNodeSize,
-             e.addr);
-    }
-    printf("\n");
-  }
-}
-
 /* Test hook, not part of the interface: with off non-zero, the chain index is dropped and
  * every search walks the chain; with off zero, the index is rebuilt from the chain. */
 extern "C" void MemMgrSetIndexOff(int off) {
@@ -757,72 +669,4 @@ extern "C" void MemMgrSetZeroDevice(const char *path) {
   if (zeroFd >= 0) close(zeroFd);
   zeroFd = -1;
   zeroDevice = path != nullptr ? path : "/dev/zero";
-}
-
-/* Test hook, not part of the interface: checks the search aids and the chain index against
- * the MATs and the chain with plain loops. Returns 0 when they agree, otherwise writes what
- * disagrees on standard error and returns 1. */
-extern "C" int MemMgrCheckAids(void) {
-  auto fail = [](const char *what, const void *b, int at) {
-    fprintf(stderr, "MemMgrCheckAids: %s (block %p, at %d)\n", what, b, at);
-    return 1;
-  };
-  int k = 0;
-  for (MemBlock *b = pMemB; b != nullptr; b = b->next, k++) {
-    SearchAids *a = Aids(b);
-    if (idx.ok) {
-      if (k >= idx.count || idx.chain[k] != b || a->pos != k) return fail("chain index", b, k);
-    } else if (a->pos != -1) {
-      return fail("place in a dropped index", b, a->pos);
-    }
-    if (IsDedicated(b)) {
-      for (int w = 0; w < kWords; w++) {
-        if (a->reach[w] != 0) return fail("dedicated block searchable", b, w);
-      }
-      if (idx.ok && idx.fit[k] != 0) return fail("dedicated block bound", b, k);
-      continue;
-    }
-    int longest = 0, run = 0;
-    for (int w = 0; w < kWords; w++) {
-      int best = 0, low = 0, high = 0, cur = 0;
-      bool inLow = true;
-      for (int j = 0; j < 64; j++) {
-        bool free = b->mat[w * 64 + j] == kFree;
-        if (((a->freeBits[w] >> j) & 1) != (free ? 1u : 0u))
-          return fail("bit mirror", b, w * 64 + j);
-        cur = free ? cur + 1 : 0;
-        best = cur > best ? cur : best;
-        if (inLow && free) low++;
-        if (!free) inLow = false;
-        run = free ? run + 1 : 0;
-        longest = run > longest ? run : longest;
-      }
-      high = cur;
-      if (a->best[w] != best || a->low[w] != low || a->high[w] != high) {
-        return fail("word runs", b, w);
-      }
-    }
-    if (a->low[kWords] != 0) return fail("low past the last word", b, kWords);
-    for (int w = 0; w < kWords; w++) {
-      int cross = a->high[w] + a->low[w + 1];
-      if (a->reach[w] != (a->best[w] > cross ? a->best[w] : cross)) return fail("reach", b, w);
-    }
-    if (idx.ok) {
-      int bound = idx.fit[k];
-      if (bound < longest) return fail("block bound below its longest run", b, k);
-    }
-  }
-  if (idx.ok) {
-    if (k != idx.count) return fail("index length", nullptr, idx.count);
-    for (int j = k; j < k + kFitPad; j++) {
-      if (idx.fit[j] != 0) return fail("bound past the index", nullptr, j);
-    }
-    for (int j = 0; j < k; j++) {
-      if (idx.starts[j] != reinterpret_cast<uintptr_t>(idx.byAddr[j]->data)) {
-        return fail("address index", idx.byAddr[j], j);
-      }
-      if (j > 0 && idx.starts[j - 1] >= idx.starts[j]) return fail("address order", nullptr, j);
-    }
-  }
-  return 0;
 }
