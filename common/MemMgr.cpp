@@ -281,8 +281,13 @@ MEMBITS_INLINE void FreeBits(MemBlock *b, int i, int m) {
     // runs stay as they were, so its longest run is the larger of the two.
     unsigned lo = first % 64;
     uint64_t x = a->freeBits[w] | (~0ULL >> (64 - static_cast<unsigned>(m))) << lo;
-    int run = LowRun(x >> lo) + HighRun(x << (63 - lo)) - 1;
-    bound = StoreWord(a, w, x, Max(a->best[w], run), HighRun(x), LowRun(x));
+    if (__builtin_expect(~x == 0, 0)) {
+      bound = StoreWord(a, w, x, 64, 64, 64);  // the whole word is free
+    } else {
+      // The word keeps a used node, so every count below meets one.
+      int run = __builtin_ctzll(~(x >> lo)) + __builtin_clzll(~(x << (63 - lo))) - 1;
+      bound = StoreWord(a, w, x, Max(a->best[w], run), __builtin_clzll(~x), __builtin_ctzll(~x));
+    }
   } else {
     SetBits(a, first, last, true);
     for (int v = w > 0 ? w - 1 : 0; v <= static_cast<int>(last / 64); v++) {
