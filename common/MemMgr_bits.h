@@ -58,7 +58,7 @@ MEMBITS_INLINE uint64_t RunStarts(uint64_t x, int n) {
 MEMBITS_INLINE void LongerRun(uint64_t *cur, unsigned *len, uint64_t pk, unsigned bits) {
   uint64_t t = *cur & (pk >> *len);
   unsigned longer = *len + bits;
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(MEMBITS_PORTABLE)
   __asm__("test %[t], %[t]\n\tcmovnz %[t], %[cur]\n\tcmovnz %[longer], %[len]"
           : [cur] "+r"(*cur), [len] "+r"(*len)
           : [t] "r"(t), [longer] "r"(longer)
