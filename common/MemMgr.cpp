@@ -193,7 +193,7 @@ void InitAids(MemBlock *b) {
   a->pos = -1;
 }
 
-// Sets the m MAT characters of nodes i.. of block b to c.
+// Sets the m MAT characters of nodes i.. of block b to c (m >= 1).
 MEMBITS_INLINE void FillMat(MemBlock *b, int i, int m, char c) {
   // The MAT is followed by more of the header mapping, so eight bytes from any node stay in
   // it; a short run is one 8-byte read-modify-write instead of a call.
@@ -252,7 +252,7 @@ MEMBITS_INLINE int StoreWord(SearchAids *a, int w, uint64_t x, int best, int hig
   return Max(reach, below);
 }
 
-// Takes nodes i..i+m-1 in the MAT, its bit mirror and the search aids.
+// Takes nodes i..i+m-1 (m >= 1) in the MAT, its bit mirror and the search aids.
 MEMBITS_INLINE void TakeBits(MemBlock *b, int i, int m) {
   FillMat(b, i, m, kUsed);
   SearchAids *a = Aids(b);
@@ -268,8 +268,8 @@ MEMBITS_INLINE void TakeBits(MemBlock *b, int i, int m) {
   StoreWord(a, w, x, LongestRun(x), __builtin_clzll(~x), __builtin_ctzll(~x));
 }
 
-// Frees nodes i..i+m-1 in the MAT, its bit mirror and the search aids; raises the block's
-// bound in the chain index.
+// Frees nodes i..i+m-1 (m >= 1) in the MAT, its bit mirror and the search aids; raises the
+// block's bound in the chain index.
 MEMBITS_INLINE void FreeBits(MemBlock *b, int i, int m) {
   FillMat(b, i, m, kFree);
   SearchAids *a = Aids(b);
