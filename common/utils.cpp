@@ -10,3 +10,4 @@ char defaultName[] = "setup";
 char *my_name = defaultName;
 char LineBuf[LINEBUF_SIZE];
 char Line[LINE_SIZE];
+char *pToolPath = nullptr;

@@ -35,6 +35,9 @@ extern "C" {
 extern char *my_name;              /* program name: names the log and prefixes messages */
 extern char LineBuf[LINEBUF_SIZE]; /* small files read whole; the line reader's current line */
 extern char Line[LINE_SIZE];       /* scratch for messages and query results */
+/* Directory of the running tool, set once by each program from GetToolPath(argv[0]); the
+ * database, the catalogue and the help find their files under it. Null is read as ".". */
+extern char *pToolPath;
 
 /* ---- Strings in managed memory ---- */
 
