@@ -156,6 +156,19 @@ char *SearchDirFileList(const char *dir, const char *ext);    /* managed listing
 const char *DeleteFile_(const char *path, const char *name);
 void RenameFile(const char *dir, const char *name, const char *newname);
 
+/* ---- Replacing a file through a copy (no shell involved) ---- */
+
+/* Creates copy afresh for writing: whatever is at its name (a stale copy, a symbolic link) is
+ * removed first, never followed. The file gets exactly mode (the umask does not apply) and,
+ * when owner or group is not -1, that owner and group where permitted. Returns the stream, or
+ * null with errno set. */
+FILE *OpenReplacement(const char *copy, int mode, int owner, int group);
+/* Flushes, syncs and closes fp, then renames copy over target. Returns 1 on success; on any
+ * failure the copy is removed, target is left as it was, errno tells why and 0 is returned. */
+int CommitReplacement(FILE *fp, const char *copy, const char *target);
+/* Closes fp (when not null) and removes copy; errno is kept. */
+void AbortReplacement(FILE *fp, const char *copy);
+
 /* ---- Host probes ---- */
 
 int SniffLprng(void);
