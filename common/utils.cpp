@@ -11,3 +11,4 @@ char *my_name = defaultName;
 char LineBuf[LINEBUF_SIZE];
 char Line[LINE_SIZE];
 char *pToolPath = nullptr;
+FILE *pOut = nullptr;

@@ -121,6 +121,7 @@ const char *DeleteFile(const char *dir, const char *name);
 
 extern int LineLen;             /* LineBuf length before the last physical line appended */
 extern FILE *pIn;               /* the line reader's open file, null when none */
+extern FILE *pOut;              /* output stream of the menu settings and the line editor */
 extern char InputFileName[256]; /* path last passed to OpenInputFile */
 extern int FileStatus;          /* line reader: 0 open, 1 closed, 2 the last open failed */
 extern int SavedFileSize;       /* size of the file last loaded by GetSavedFileContent */

@@ -1,4 +1,0 @@
-// Text menu engine: shared state.
-#include "TextMenu.h"
-
-char flExitTextMenu = 0;
