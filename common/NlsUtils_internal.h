@@ -1,0 +1,30 @@
+/* Internals of the message catalogue, for its tests and its fuzz target only. */
+#ifndef COMMON_NLSUTILS_INTERNAL_H
+#define COMMON_NLSUTILS_INTERNAL_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The normalised alias text of the length bytes at text (a NUL ends it earlier), as
+ * ParseTransFile returns it. Managed. */
+char *NlsNormaliseAliases(const char *text, size_t length);
+
+/* The language that lang (a LANG value, null when unset) resolves to through the normalised
+ * alias table. Managed. */
+char *NlsResolveLanguage(const char *table, const char *lang);
+
+/* 1 when text, read as a printf format, holds a "%n" conversion. */
+int NlsFormatHoldsN(const char *text);
+
+/* Forgets the resolved language, the alias table and the redirect name (releasing what the
+ * module holds), so that the next GetDesiredNLSLang resolves again. The handles are left. */
+void NlsResetForTests(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
