@@ -42,13 +42,13 @@ typedef struct HtmlFile {
 
 /* One page of a help file. */
 typedef struct HtmlPage {
-  char *name;   /* value of the page attribute of the html tag that opened it, or null */
-  char *image;  /* the laid-out text, one "\n" after every line; null until laid out */
-  List head;    /* HtmlElement records between head and its end tag */
-  List body;    /* HtmlElement records between body and its end tag */
-  List links;   /* items are HtmlLink pointers: the anchors and links placed in the text */
-  int lines;    /* number of lines of the text */
-  int length;   /* length of the text in bytes */
+  char *name;  /* value of the page attribute of the html tag that opened it, or null */
+  char *image; /* the laid-out text, one "\n" after every line; null until laid out */
+  List head;   /* HtmlElement records between head and its end tag */
+  List body;   /* HtmlElement records between body and its end tag */
+  List links;  /* items are HtmlLink pointers: the anchors and links placed in the text */
+  int lines;   /* number of lines of the text */
+  int length;  /* length of the text in bytes */
 } HtmlPage;
 
 /* One element of a head or body list. */
@@ -96,8 +96,8 @@ extern HtmlPage *pCurrentPage;          /* page in view; the layout works on it 
 /* Named character references: a ","-led keyword list of 96 names with their ";". Name k
  * (from 1) stands for the ISO 8859-1 character 159 + k; matched with case. */
 extern const char HTMLKeys[];
-extern const int HTMLKeySizes[97];           /* length of name k with its ";"; [0] is 0 */
-extern const unsigned char HTMLChars[97];    /* the character of name k; [0] is 0 */
+extern const int HTMLKeySizes[97];        /* length of name k with its ";"; [0] is 0 */
+extern const unsigned char HTMLChars[97]; /* the character of name k; [0] is 0 */
 /* Tags the layout knows, a ","-led keyword list matched without case: the lists and table
  * tags, headings, paragraphs, links and line breaks. ul and /ul come last. */
 extern const char HtmlKeys[];

@@ -81,8 +81,7 @@ extern Canvas gCanvas;
 
 /* Writes n characters of text (n copies of text[0] with fill) at (line, column) after blanks
  * up to column; blank turns "\n", "\t" and "\r" into blanks. */
-void CanvasWrite(int64_t line, int64_t column, const char *text, int64_t n, bool fill,
-                 bool blank);
+void CanvasWrite(int64_t line, int64_t column, const char *text, int64_t n, bool fill, bool blank);
 
 /* List and link state that runs through a page in element order. */
 struct InlineState {

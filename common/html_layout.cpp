@@ -303,8 +303,9 @@ char *PrintTextImage(HtmlFile *file) {
     total += (i < static_cast<int64_t>(rows.size()) ? rows[static_cast<size_t>(i)].size() : 0) + 1;
   }
   starts[static_cast<size_t>(lines)] = total;
-  char *text = total < INT32_MAX ? static_cast<char *>(GetMem(ClampInt(std::max<int64_t>(total, 1))))
-                                 : nullptr;
+  char *text = total < INT32_MAX
+                   ? static_cast<char *>(GetMem(ClampInt(std::max<int64_t>(total, 1))))
+                   : nullptr;
   if (!text) {
     gCanvas = Canvas();
     return nullptr;

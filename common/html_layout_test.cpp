@@ -92,10 +92,8 @@ TEST_F(HtmlLayout, Tables) {
       {"<table border=1><tr><td>abc</td><td>de</td></tr></table>",
        ",---+--,\n|abc|de|\n'---+--'\n"},
       {"<table border><tr><td>abc</td></tr></table>", ",---,\n|abc|\n'---'\n"},
-      {"<table border><tr><td>a</td></tr><tr><td>b</td></tr></table>",
-       ",-,\n|a|\n|-|\n|b|\n'-'\n"},
-      {"<table border cellpadding=7><tr><td>abc</td></tr></table>",
-       ",-----,\n| abc |\n'-----'\n"},
+      {"<table border><tr><td>a</td></tr><tr><td>b</td></tr></table>", ",-,\n|a|\n|-|\n|b|\n'-'\n"},
+      {"<table border cellpadding=7><tr><td>abc</td></tr></table>", ",-----,\n| abc |\n'-----'\n"},
       {"<table><tr><td>abc</td></tr></table>", "     \n abc \n     \n"},
       /* End tags left out, and a cell before any row. */
       {"<table border><tr><td>a<td>b<tr><td>c</table>", ",-+-,\n|a|b|\n|-+-|\n|c| |\n'-+-'\n"},
@@ -140,15 +138,15 @@ TEST_F(HtmlLayout, TableWidths) {
     EXPECT_EQ(static_cast<HtmlTable *>(e->data)->width, c.width) << c.body;
   }
   HtmlPage *page = Page("<table width=140><tr><td width=\"50%\">a<td width=35>b</table>");
-  const HtmlTable *t = static_cast<HtmlTable *>(
-      static_cast<HtmlElement *>(page->body.first->item)->data);
+  const HtmlTable *t =
+      static_cast<HtmlTable *>(static_cast<HtmlElement *>(page->body.first->item)->data);
   EXPECT_EQ(t->columnWidths[0], 9);
   EXPECT_EQ(t->columnWidths[1], 5);
   /* A table wider than any old line slot is drawn whole. */
   std::string wide(200, 'w');
-  EXPECT_EQ(Text("<table border><tr><td>" + wide + "<td>x</table>"),
-            "," + std::string(200, '-') + "+-,\n|" + wide + "|x|\n'" + std::string(200, '-') +
-                "+-'\n");
+  EXPECT_EQ(
+      Text("<table border><tr><td>" + wide + "<td>x</table>"),
+      "," + std::string(200, '-') + "+-,\n|" + wide + "|x|\n'" + std::string(200, '-') + "+-'\n");
 }
 
 TEST_F(HtmlLayout, TableLimits) {
@@ -157,8 +155,8 @@ TEST_F(HtmlLayout, TableLimits) {
   for (int i = 0; i < HTML_MAX_ROWS + 1; ++i) rows += "<tr><td>r</td></tr>";
   HtmlPage *page = Page(rows + "</table>");
   ASSERT_NE(page, nullptr);
-  const HtmlTable *t = static_cast<HtmlTable *>(
-      static_cast<HtmlElement *>(page->body.first->item)->data);
+  const HtmlTable *t =
+      static_cast<HtmlTable *>(static_cast<HtmlElement *>(page->body.first->item)->data);
   EXPECT_EQ(t->rows, HTML_MAX_ROWS);
   EXPECT_EQ(t->columnWidths[0], 2);
   /* Tables nested deeper than the limit are laid out as the text of their cell. */

@@ -110,8 +110,8 @@ int64_t CellWidth(const char *text, int64_t width, int64_t padding) {
     if (LookupNoCase(word, ",width,") != 1) continue;
     Width w = ReadWidth(eq + 1);
     if (!w.given) return 0;
-    int64_t chars = w.percent ? width * w.value / 100 - 2 * padding - 1
-                              : w.value / HTML_PIXELS_PER_CHAR;
+    int64_t chars =
+        w.percent ? width * w.value / 100 - 2 * padding - 1 : w.value / HTML_PIXELS_PER_CHAR;
     return FitWidth(chars, width);
   }
   return 0;

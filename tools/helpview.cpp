@@ -68,8 +68,7 @@ int main(int argc, char **argv) {
   if (argc == 3) {
     HtmlPage *page = FindPage(file, argv[2]);
     if (!page) {
-      fprintf(stderr, "helpview: %s has no page %s (pages are numbered from 1)\n", name,
-              argv[2]);
+      fprintf(stderr, "helpview: %s has no page %s (pages are numbered from 1)\n", name, argv[2]);
       return 1;
     }
     PrintPage(page);
