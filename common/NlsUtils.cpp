@@ -13,9 +13,9 @@
 #include "utils.h"
 
 char *pNLSLang = nullptr;
-void *pDrvCoreDB = nullptr;
-void *pPrtCoreDB = nullptr;
-void *pPrtHelpDB = nullptr;
+DbT *pDrvCoreDB = nullptr;
+DbT *pPrtCoreDB = nullptr;
+DbT *pPrtHelpDB = nullptr;
 char NlsBuf[NLSBUF_SIZE];
 
 namespace {
@@ -169,6 +169,7 @@ char *ParseTransFile(const char *name) {
 char *GetDesiredNLSLang(void) {
   if (pNLSLang) return pNLSLang;
   if (gAliasTable == nullptr) gAliasTable = ParseTransFile(kAliasFile);
+  if (gAliasTable == nullptr) gAliasTable = NlsLoadFallbackAliases();
   if (gAliasTable == nullptr) {
     pNLSLang = SaveStr_(NLS_ENGLISH_NAME);
     return pNLSLang;

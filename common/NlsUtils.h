@@ -28,6 +28,8 @@
 
 #include <stdio.h>
 
+#include "Dbm.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -56,9 +58,9 @@ extern char *pNLSLang;
  * and entry texts), pPrtCoreDB a second core catalogue the library never reads, pPrtHelpDB
  * the help catalogue that redirect markers point into. GetDesiredNLSLang opens pDrvCoreDB
  * itself only when it needs the fallback alias table and the handle is still null. */
-extern void *pDrvCoreDB;
-extern void *pPrtCoreDB;
-extern void *pPrtHelpDB;
+extern DbT *pDrvCoreDB;
+extern DbT *pPrtCoreDB;
+extern DbT *pPrtHelpDB;
 /* Shared scratch for building messages; the next user overwrites it. */
 extern char NlsBuf[NLSBUF_SIZE];
 
@@ -81,7 +83,7 @@ char *ParseTransFile(const char *name);
  * A language without that catalogue gets the English one. Returns the handle (the caller
  * closes it with DbTClose), or null after "ERROR:  Could not open English database:  %s\n"
  * on standard error when the English catalogue is missing too. */
-void *NlsOpenDB(const char *name, int flags);
+DbT *NlsOpenDB(const char *name, int flags);
 
 /* Fetches a message of db; the arguments after mode are given by the mode (NLS_FETCH_*).
  * Modes 0-2 with a buffer (which must hold NLS_VALUE_SIZE bytes): the value, or the key when
@@ -93,17 +95,17 @@ void *NlsOpenDB(const char *name, int flags);
  * with a buffer the module's own text, which the caller must not release, and the buffer is
  * left alone. An unknown mode or a null key is handled the same way. Without db but with a
  * full key, the message is missing: the key. */
-char *NlsFetchString(void *db, char *buffer, int mode, ...);
+char *NlsFetchString(DbT *db, char *buffer, int mode, ...);
 
 /* NlsFetchString with a buffer of size bytes (size > 0) in modes 0-2: the text is cut to
  * size - 1 characters and terminated. Without a buffer, or in mode 3, size is not used. */
-char *NlsFetchStringN(void *db, char *buffer, int size, int mode, ...);
+char *NlsFetchStringN(DbT *db, char *buffer, int size, int mode, ...);
 
 /* Message set_number of db for use as a printf format: a fresh managed string the caller
  * releases. When the message is missing, holds a "%n" conversion, or (with a signature) its
  * conversions are not a leading part of signature (see NlsFormatSignature), the result is a
  * copy of the key instead, which holds no conversion. Set or number 0 without db: "Error". */
-char *NlsFetchFormat(void *db, int set, int number, const char *signature);
+char *NlsFetchFormat(DbT *db, int set, int number, const char *signature);
 
 /* The argument signature of a printf format: one letter per argument it consumes, in order:
  * 'i' int (d i o u x X c, plain or with h/hh, and a '*' width or precision), 'l' long (l),
@@ -115,15 +117,15 @@ int NlsFormatSignature(const char *text, char *out, int size);
 
 /* Prints message set_number of db to stream as a format with the remaining arguments; a
  * missing message, or one holding "%n", prints "Error". Returns the characters printed. */
-int Nlsfprintf(FILE *stream, void *db, int set, int number, ...);
+int Nlsfprintf(FILE *stream, DbT *db, int set, int number, ...);
 
 /* Formats message set_number of db with the remaining arguments into dest, which holds
  * NLSBUF_SIZE bytes (cut to fit); a missing message, or one holding "%n", gives "Error".
  * Returns the characters stored. */
-int Nlssprintf(char *dest, void *db, int set, int number, ...);
+int Nlssprintf(char *dest, DbT *db, int set, int number, ...);
 
 /* Nlssprintf into a dest of size bytes. */
-int Nlssnprintf(char *dest, int size, void *db, int set, int number, ...);
+int Nlssnprintf(char *dest, int size, DbT *db, int set, int number, ...);
 
 /* ---- Converters (they read pDrvCoreDB) ---- */
 

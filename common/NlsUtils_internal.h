@@ -16,11 +16,16 @@ char *NlsNormaliseAliases(const char *text, size_t length);
  * alias table. Managed. */
 char *NlsResolveLanguage(const char *table, const char *lang);
 
+/* The alias table kept in message 999_1 of the English core catalogue (pDrvCoreDB, opened
+ * and stored there when null and the catalogue exists). Managed, or null when there is no
+ * such catalogue or message. */
+char *NlsLoadFallbackAliases(void);
+
 /* 1 when text, read as a printf format, holds a "%n" conversion. */
 int NlsFormatHoldsN(const char *text);
 
-/* Forgets the resolved language, the alias table and the redirect name (releasing what the
- * module holds), so that the next GetDesiredNLSLang resolves again. The handles are left. */
+/* Forgets the resolved language and the alias table (releasing them), so that the next
+ * GetDesiredNLSLang resolves again. The handles are left as they are. */
 void NlsResetForTests(void);
 
 #ifdef __cplusplus
