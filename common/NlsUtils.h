@@ -56,8 +56,8 @@ extern char *pNLSLang;
 /* Typed-database handles (DbTOpen/NlsOpenDB) that the application opens and stores here:
  * pDrvCoreDB the core strings every converter reads (set 25: menu texts, 20 and 30: help
  * and entry texts), pPrtCoreDB a second core catalogue the library never reads, pPrtHelpDB
- * the help catalogue that redirect markers point into. GetDesiredNLSLang opens pDrvCoreDB
- * itself only when it needs the fallback alias table and the handle is still null. */
+ * the help catalogue that redirect markers point into. The library only reads them (the
+ * fallback alias table is read through a handle of its own when pDrvCoreDB is null). */
 extern DbT *pDrvCoreDB;
 extern DbT *pPrtCoreDB;
 extern DbT *pPrtHelpDB;

@@ -219,18 +219,14 @@ DbT *NlsOpenDB(const char *name, int flags) {
   return db;
 }
 
+/* Reads the table through pDrvCoreDB when the application has opened it, otherwise through
+ * a handle of its own that is closed again: a handle left in pDrvCoreDB would be lost when
+ * the application then stores the one it opens (pDrvCoreDB = NlsOpenDB(...)). */
 char *NlsLoadFallbackAliases(void) {
-  DbT *db = pDrvCoreDB;
-  if (db == nullptr) {
-    db = DbTOpen(NLS_ENGLISH_NAME "/CoreString", 0);
-    if (db == nullptr) return nullptr;
-    if (db->kind == 0) { /* no catalogue: keep no handle to a missing file */
-      DbTClose(db);
-      return nullptr;
-    }
-    pDrvCoreDB = db;
-  }
+  DbT *db = pDrvCoreDB ? pDrvCoreDB : DbTOpen(NLS_ENGLISH_NAME "/CoreString", 0);
+  if (db == nullptr) return nullptr;
   char *table = NlsFetchString(db, nullptr, NLS_FETCH_LONG, kFallbackSet, kFallbackNumber);
+  if (db != pDrvCoreDB) DbTClose(db);
   char key[kKeySize];
   snprintf(key, sizeof key, "%d_%d", kFallbackSet, kFallbackNumber);
   if (strcmp(table, key) == 0 || strcmp(table, kErrorText) == 0) {

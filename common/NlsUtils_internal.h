@@ -16,9 +16,9 @@ char *NlsNormaliseAliases(const char *text, size_t length);
  * alias table. Managed. */
 char *NlsResolveLanguage(const char *table, const char *lang);
 
-/* The alias table kept in message 999_1 of the English core catalogue (pDrvCoreDB, opened
- * and stored there when null and the catalogue exists). Managed, or null when there is no
- * such catalogue or message. */
+/* The alias table kept in message 999_1 of the English core catalogue (pDrvCoreDB when set,
+ * else db/en_US/CoreString.vdb). Managed, or null when there is no such catalogue or
+ * message. */
 char *NlsLoadFallbackAliases(void);
 
 /* 1 when text, read as a printf format, holds a "%n" conversion. */
