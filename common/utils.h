@@ -157,6 +157,91 @@ char *SearchDirFileList(const char *dir, const char *ext);    /* managed listing
 const char *DeleteFile_(const char *path, const char *name);
 void RenameFile(const char *dir, const char *name, const char *newname);
 
+/* ---- Editing text files in place ---- */
+
+/* Every editor edits file + "." + ext ("%s.%s"), or file itself when ext is null or empty,
+ * writing a copy named "%s.%sout" ("%s.out" for an empty ext) beside it, which then replaces
+ * the edited file by rename(2): no shell runs, a link or stale file at the copy's name is
+ * removed and never followed, and the file keeps its mode, owner and group (an edited name
+ * that is a symbolic link becomes a regular file). Lines are read whole, of any length, and
+ * copied byte for byte where nothing is edited (CRLF ends, NUL bytes, a last line without
+ * newline). A null or empty pattern never matches. A file that is not a regular file or
+ * cannot be opened or read, or a name of 128 bytes or more, ends the program through SysError
+ * ("can't open file, %s", status 1); so does a failed write ("can't write file, %s"), which
+ * leaves the edited file as it was. Editors working on one file at the same time are not
+ * supported. Each editor returns file, except FileDelFormat. */
+
+/* Replaces the first occurrence of pattern in every line by replacement (null: empty). */
+const char *FileChange(const char *file, const char *ext, const char *pattern,
+                       const char *replacement);
+/* Replaces every byte whose code is the number in code ("%i": decimal, 0 octal, 0x hex) by the
+ * bytes listed in codes ("%i" numbers separated by commas, at most 130; an item that is not a
+ * number in 1..255 ends the list; null deletes the byte). A code that is not a number in
+ * 0..255 names no byte: the file is not touched. */
+const char *FileChangeChar(const char *file, const char *ext, const char *code, const char *codes);
+/* Removes the first occurrence of pattern from every line holding it, except the first n of
+ * those lines, which are copied unchanged. */
+const char *FileDel(const char *file, const char *ext, int n, const char *pattern);
+/* One deletion chosen by the first character of how, P being the first occurrence of pattern
+ * in a line: "" or null removes P; "a" keeps the line up to the end of P and ends it with "\n";
+ * "b" drops the text before P; "c" removes every byte whose code pattern gives ("%i"; nothing
+ * when it is not a number in 0..255); "l" drops the lines holding P. Lines without P are
+ * copied. Returns 0, or 1 for any other mode, which opens and changes nothing. */
+int FileDelFormat(const char *file, const char *ext, const char *how, const char *pattern);
+/* Writes text before every line. "%s<digits>" in text (removed) starts the line counter I at
+ * that number (0 by default); "%#<N>" numbers the insertions: nothing before lines with I < N,
+ * the marker written as "%05i" of I - N before the others. I counts the file's lines. Only the
+ * first 4095 bytes of text are used; text is never written to nor used as a printf format. */
+const char *FileInsert(const char *file, const char *ext, const char *text);
+/* As FileInsert, but only the lines holding pattern get the text and advance the counter. */
+const char *FileSearchInsert(const char *file, const char *ext, const char *text,
+                             const char *pattern);
+/* Drops the lines holding pattern, except the first n of them. */
+const char *FileDelLine(const char *file, const char *ext, int n, const char *pattern);
+/* Unwraps start/end blocks: after the first n lines holding start (copied), each line holding
+ * start is dropped and opens a level; a line holding end while a level is open is dropped and
+ * closes one. Every other line is copied. */
+const char *FileDelLinePair(const char *file, const char *ext, int n, const char *start,
+                            const char *end);
+
+/* The stream pair: a caller walks Fn line by line through pIn and writes what it keeps to
+ * pOut; ReplaceInputFile then puts the copy FnOut in place of Fn. */
+extern char Fn[128];            /* file being walked: "%s.%s" of file and ext, or file */
+extern char FnOut[128];         /* its copy: "%sout" of Fn (no dot: "fout" for "f") */
+extern char *pLine;             /* points at Line after GetLine */
+extern int LineCnt;             /* physical lines the last GetLine consumed */
+extern long InPos;              /* offset where the last line GetLine returned began */
+extern char flInputFilterState; /* 1 (default): GetLine strips comments; 0: raw lines */
+
+/* Opens Fn into pIn (closing what pIn held; FileStatus becomes 1 when it held a file) and a
+ * fresh copy FnOut into pOut with Fn's mode, owner and group, as the editors do. A copy still
+ * open from an earlier pair is removed. Failures end the program ("can't open file, %s").
+ * Returns file. */
+const char *OpenIOFiles(const char *file, const char *ext);
+/* Reads the next logical line of pIn into Line (the first 512 bytes, NUL-padded): physical
+ * lines of at most 510 characters each. With flInputFilterState set, leading white space and
+ * "//" comments are dropped, block comments are removed whatever number of lines they span
+ * (an unclosed one stays open into the next call; lines wholly inside are consumed) and the
+ * line ends at its first newline or carriage return; raw lines keep their newline. Returns
+ * the physical lines consumed (LineCnt), 0 at end of file. */
+int GetLine(void);
+/* Calls GetLine count times; returns the last result (0 when count < 1 or at end of file). */
+int GetLineN(int count);
+/* Seeks pIn to offset and calls GetLine. At the InPos of a line returned since OpenIOFiles, a
+ * block comment open there is open again; any other offset starts outside a comment. */
+int GetLinePos(long offset);
+/* Seeks stream to offset and reads one line into buf with fgets; fgets's result, or null. */
+char *fgetsp(char *buf, int size, FILE *stream, long offset);
+/* Closes pIn and pOut (both null afterwards) and renames FnOut over Fn. A read error on pIn or
+ * a failed write ends the program with the copy removed and Fn untouched. Without an open
+ * pair it does nothing. Returns x. */
+int ReplaceInputFile(int x);
+
+/* An identifier from the words of text: leading non-letters skipped, each run of ASCII
+ * letters and digits lower-cased with its first character raised ("print queue-2 setup" gives
+ * "PrintQueue2Setup"), at most 127 characters, in a static 128-byte buffer. */
+char *GenName(const char *text);
+
 /* ---- Replacing a file through a copy (no shell involved) ---- */
 
 /* Creates copy afresh for writing: whatever is at its name (a stale copy, a symbolic link) is
