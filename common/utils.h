@@ -89,6 +89,72 @@ double MaxD(double a, double b);
  * kept. Returns buf, or null when nothing was read before end of input or a 0xFF byte. */
 char *Gets(char *buf, int len);
 
+/* ---- String toolkit: own-state tokenizer, lists, searches, trimmers, filters, units ---- */
+
+/* The next token by GetToken's rules, with the scan position in the caller's *cursor and
+ * the token written to out, which must hold TOKEN_SIZE (128) bytes: longer tokens are cut at
+ * 127 characters. text starts a new scan, null continues at *cursor, TOKEN_LINE_MODE
+ * continues in line mode: there a token ended by a newline gives null and leaves *cursor
+ * where it was (out holds the token; a normal call then returns it). Sets the shared
+ * chTokenDel. Returns out, or null at the end or when cursor or out is null. */
+char *GetTokenD(const char *text, const char *delims, char **cursor, char *out);
+/* Splits text in place into at most max tokens (each ended by a NUL over its delimiter) and
+ * stores pointers to them in fields, whose first max entries are cleared first. Text after
+ * the max-th token is untouched. Returns how many were stored; 0 for null arguments. */
+int ParseStr(char *text, const char *delims, char **fields, int max);
+/* FindToken without regard to (ASCII) case; an empty word is never found. */
+unsigned FindTokenC(const char *word, const char *list);
+/* 1-based position of word among the elements of list separated by delim (a leading delim
+ * makes an empty first element; a final delim closes the last one); 0 when absent or an
+ * argument is null. */
+unsigned FindTokenWithDelim(const char *list, const char *word, char delim);
+/* Sorts the elements of list in place, stably; an element ends at the next delim not
+ * escaped by a backslash. Elements compare as if each were followed by delim (so "ab" comes
+ * before "abc"), without regard to ASCII case when nocase is non-zero. The delimiters keep
+ * their places, so the text never grows: ' pear apple fig' gives ' apple fig pear'. Returns
+ * list; null for a null list or when memory runs out (list unchanged). */
+char *SortTokens(char *list, char delim, int nocase);
+
+/* First c in text that is not escaped by a backslash, or null. */
+char *StrChr(const char *text, char c);
+/* The n-th (1-based) c in text, or null (also for n < 1). */
+char *StrNChr(const char *text, char c, int n);
+/* The n-th (1-based) occurrence of pattern in text, overlaps counted; null when there is
+ * none, for n < 1, and for a null or empty text or pattern. */
+char *StrNStr(const char *text, const char *pattern, int n);
+/* StrStr without regard to (ASCII) case; null for null arguments or an empty pattern. */
+char *StrCaseStr(const char *text, const char *pattern);
+/* Length of text; 0 for null. */
+int StrLen(const char *text);
+/* text past blanks, tabs, newlines, vertical tabs, form feeds and carriage returns; null
+ * stays null. */
+char *SkipSpace(const char *text);
+
+/* The trimmers return a static 128-byte buffer that the next call overwrites; a result
+ * longer than 127 characters gives "" (never a cut name). */
+/* name cut at its first '.' after its leading dots ('..x.y' gives '..x'); "" for null. */
+char *StripExt(const char *name);
+/* The last '/' component of path, cut as by StripExt; "" for a null path, null for an
+ * empty path or one of slashes only. */
+char *StripPathExt(const char *path);
+/* The first '/'-delimited piece of path, replaced by each following '.'-delimited piece of
+ * the rest up to one whose second character is '/': 'dir/name.ext' gives 'ext',
+ * '../dir/file' 'dir/file', './x/y' '.'. "" for null, "." and "..". Pieces follow the
+ * tokenizer's rules; the shared scan is not touched. */
+char *StripPathName(const char *path);
+/* Removes every backslash of text in place; returns text. */
+char *StripAllBackslashes(char *text);
+/* Removes in place every character but ASCII letters, digits, punctuation and the blank;
+ * with keepnl non-zero newlines and carriage returns stay too. Returns text (null stays). */
+char *StripNonPrint(char *text, int keepnl);
+
+/* Copies len bytes of src to dst, reversed when (reverse & 0xff) is non-zero, as if src
+ * were read whole first (so a field may be swapped in place). Returns dst. */
+void *SetVarContent(void *dst, const void *src, int len, int reverse);
+/* value converted between length units 0 inches, 1 centimetres, 2 points (2.54 cm and 72
+ * points to the inch, computed in double); any other pair gives value unchanged. */
+float CvtFloatFormat(double value, int from, int to);
+
 /* ---- Paths ---- */
 
 char *StripPath(const char *path);     /* last name of path; static 128-byte buffer */
