@@ -102,14 +102,10 @@ FILE *OpenEdited(const char *name, struct stat *st) {
   return fp;
 }
 
-/* A fresh copy with the edited file's mode, owner and group. A change of owner clears the
- * set-id bits, so they are applied once more after it. Null with errno on failure. */
+/* A fresh copy with the edited file's mode, owner and group. Null with errno on failure. */
 FILE *OpenCopy(const char *copy, const struct stat &st) {
-  const mode_t mode = st.st_mode & 07777;
-  FILE *out = OpenReplacement(copy, static_cast<int>(mode), static_cast<int>(st.st_uid),
-                              static_cast<int>(st.st_gid));
-  if (out && (mode & 06000)) (void)fchmod(fileno(out), mode); /* best effort, like the owner */
-  return out;
+  return OpenReplacement(copy, static_cast<int>(st.st_mode & 07777), static_cast<int>(st.st_uid),
+                         static_cast<int>(st.st_gid));
 }
 
 /* One edit over a whole file: every line, with its newline when it has one, goes to edit,

@@ -22,18 +22,19 @@ FILE *OpenReplacement(const char *copy, int mode, int owner, int group) {
   if (unlink(copy) != 0 && errno != ENOENT) return nullptr;
   int fd = open(copy, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return nullptr;
-  /* The mode is applied exactly, whatever the umask; the owner is best effort (only root
-   * may give a file away, and a copy that keeps its creator is still a sound copy). */
+  /* The owner first (best effort: only root may give a file away, and a copy that keeps its
+   * creator is still a sound copy), then the mode, exactly, whatever the umask: a change of
+   * owner clears the set-user-ID and set-group-ID bits. */
+  if ((owner >= 0 || group >= 0) &&
+      fchown(fd, static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0) {
+    errno = 0; /* not permitted: the copy keeps its creator */
+  }
   if (fchmod(fd, static_cast<mode_t>(mode) & 07777) != 0) {
     int err = errno;
     close(fd);
     unlink(copy);
     errno = err;
     return nullptr;
-  }
-  if ((owner >= 0 || group >= 0) &&
-      fchown(fd, static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0) {
-    errno = 0; /* not permitted: the copy keeps its creator */
   }
   FILE *fp = fdopen(fd, "w");
   if (!fp) {

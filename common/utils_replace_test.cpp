@@ -59,6 +59,17 @@ TEST_F(ReplaceTest, ReplacesThroughAFreshCopyWithTheExactModeAndNeverFollowsALin
   EXPECT_TRUE(S_ISREG(st.st_mode));
   EXPECT_EQ(st.st_mode & 07777, 0755u);
   EXPECT_NE(access(copy.c_str(), F_OK), 0);
+
+  /* A copy given to another owner keeps its set-id bits (a change of owner clears them). */
+  if (geteuid() == 0) {
+    fp = OpenReplacement(copy.c_str(), 06755, 1234, 5678);
+    ASSERT_NE(fp, nullptr);
+    ASSERT_EQ(CommitReplacement(fp, copy.c_str(), target.c_str()), 1);
+    ASSERT_EQ(lstat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 06755u);
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 5678u);
+  }
 }
 
 TEST_F(ReplaceTest, AFailedRenameOrAbortRemovesTheCopyAndKeepsTheTarget) {
