@@ -183,4 +183,5 @@ void NlsResetForTests(void) {
   pNLSLang = nullptr;
   PutMem(gAliasTable);
   gAliasTable = nullptr;
+  NlsCloseEnglish();
 }

@@ -13,6 +13,9 @@
  * LANG is cut at its first "." (fr_CA.UTF-8 is looked up as fr_CA); a value that no alias
  * list holds resolves to the Default language ("en_US" without one).
  *
+ * A message missing from the catalogue of another language is taken from the English
+ * catalogue of the same name, so that untranslated texts show in English, not as keys.
+ *
  * Ownership: every text returned without a caller buffer is a fresh managed string that the
  * caller releases with PutMem; a missing message comes back as its key ("25_3"), and a fetch
  * that cannot be looked up at all (no database and no full key) as "Error". Callers detect a

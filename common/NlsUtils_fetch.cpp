@@ -4,7 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <map>
 #include <string>
+#include <string_view>
 
 #include "Dbm.h"
 #include "MemMgr.h"
@@ -46,6 +48,28 @@ char *ErrorResult(char *buffer, bool fresh) {
   return SaveStr_(kErrorText);
 }
 
+/* English catalogues opened to stand in for messages missing from another language's
+ * catalogue, by path; they live for the run. */
+std::map<std::string, DbT *> gEnglish;
+
+/* The English catalogue of the same name as db, when db is the catalogue of another
+ * language in the tool directory (<tool>/db/<language>/<name>.vdb); null otherwise. */
+DbT *EnglishFor(const DbT *db) {
+  if (db == nullptr || db->path == nullptr) return nullptr;
+  std::string prefix = std::string(pToolPath ? pToolPath : ".") + "/db/";
+  std::string_view path(db->path);
+  if (path.compare(0, prefix.size(), prefix) != 0) return nullptr;
+  std::string_view rest = path.substr(prefix.size());
+  size_t slash = rest.find('/');
+  if (slash == std::string_view::npos || rest.substr(0, slash) == NLS_ENGLISH_NAME) return nullptr;
+  std::string english = prefix + NLS_ENGLISH_NAME "/" + std::string(rest.substr(slash + 1));
+  auto found = gEnglish.find(english);
+  if (found == gEnglish.end()) {
+    found = gEnglish.emplace(english, DbTOpenFile(english.c_str(), 0)).first;
+  }
+  return found->second;
+}
+
 /* NlsFetchString with a caller buffer of size bytes. */
 char *Fetch(DbT *db, char *buffer, int size, int mode, va_list ap) {
   if (gErrorText == nullptr) gErrorText = SaveStr_(kErrorText);
@@ -76,6 +100,10 @@ char *Fetch(DbT *db, char *buffer, int size, int mode, va_list ap) {
   /* A value that fits lands in gValue; a longer one in a block of its own. */
   char *value = gValue;
   int stored = db ? DbmTGetRecordV(db, key, &value, sizeof gValue) : 0;
+  if (stored <= 0) { /* a message not yet translated is shown in English */
+    DbT *english = EnglishFor(db);
+    if (english) stored = DbmTGetRecordV(english, key, &value, sizeof gValue);
+  }
   if (stored <= 0) {
     if (buffer == nullptr || whole) return SaveStr_(key);
     CopyCut(buffer, size, key, strlen(key));
@@ -234,6 +262,11 @@ char *NlsLoadFallbackAliases(void) {
     return nullptr;
   }
   return table;
+}
+
+void NlsCloseEnglish(void) {
+  for (auto &entry : gEnglish) DbTClose(entry.second);
+  gEnglish.clear();
 }
 
 /* ---- Redirects ---- */

@@ -24,8 +24,12 @@ char *NlsLoadFallbackAliases(void);
 /* 1 when text, read as a printf format, holds a "%n" conversion. */
 int NlsFormatHoldsN(const char *text);
 
+/* Closes the English catalogues opened to stand in for untranslated messages. */
+void NlsCloseEnglish(void);
+
 /* Forgets the resolved language and the alias table (releasing them), so that the next
- * GetDesiredNLSLang resolves again. The handles are left as they are. */
+ * GetDesiredNLSLang resolves again, and closes the English stand-in catalogues. The
+ * handles of the globals are left as they are. */
 void NlsResetForTests(void);
 
 #ifdef __cplusplus
