@@ -69,9 +69,10 @@ extern char NlsBuf[NLSBUF_SIZE];
 
 /* ---- Language ---- */
 
-/* The language name resolved from LANG through trans.conf (or, without that file, through
- * message 999_1 of db/en_US/CoreString.vdb; without both, "en_US"). Resolved on the first
- * call only; later changes of LANG or of the file have no effect. Returns pNLSLang. */
+/* The language name resolved from LANG through trans.conf (without that file, through the
+ * table in message 999_1 of pDrvCoreDB, or of db/en_US/CoreString.vdb while pDrvCoreDB is
+ * null; without both, "en_US"). Resolved on the first call only; later changes of LANG or of
+ * the file have no effect. Returns pNLSLang. */
 char *GetDesiredNLSLang(void);
 
 /* The normalised alias text of the file name in the tool directory: comments and runs of

@@ -34,11 +34,12 @@ char *CopyManaged(const char *text, size_t length) {
   return copy;
 }
 
-/* Copies length bytes of text into buffer (size bytes), cut to size - 1, terminated. */
+/* Copies length bytes of text into buffer (size bytes), cut to size - 1, terminated; text
+ * may be the buffer itself (a key fetched into its own buffer). */
 void CopyCut(char *buffer, int size, const char *text, size_t length) {
   size_t room = static_cast<size_t>(size) - 1;
   if (length > room) length = room;
-  memcpy(buffer, text, length);
+  memmove(buffer, text, length);
   buffer[length] = '\0';
 }
 
