@@ -79,6 +79,13 @@ struct Canvas {
 };
 extern Canvas gCanvas;
 
+/* What the pages of the file being laid out may still write. */
+struct Budget {
+  const HtmlFile *file = nullptr; /* null: the next page starts a new budget */
+  int64_t left = 0;
+};
+extern Budget gBudget;
+
 /* Writes n characters of text (n copies of text[0] with fill) at (line, column) after blanks
  * up to column; blank turns "\n", "\t" and "\r" into blanks. */
 void CanvasWrite(int64_t line, int64_t column, const char *text, int64_t n, bool fill, bool blank);

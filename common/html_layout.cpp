@@ -18,6 +18,7 @@ namespace html {
 const char kFitabTag[] = "fitab";
 Canvas gCanvas;
 InlineState gState;
+Budget gBudget;
 
 }  // namespace html
 
@@ -27,10 +28,11 @@ namespace {
 
 constexpr char kTitleTags[] = ",title,/title,";
 
-/* A page's text may take 64 MiB plus four bytes per byte of its file (1 GiB at most):
- * tables with huge rows or widths cannot exhaust memory. */
-constexpr int64_t kBudgetBase = int64_t{64} << 20;
-constexpr int64_t kBudgetPerByte = 4;
+/* The pages of a file may take 16 MiB of text plus eight bytes per byte of the file (1 GiB
+ * at most) together: tables with huge rows or widths cannot exhaust memory. What a page
+ * would write beyond that is dropped. */
+constexpr int64_t kBudgetBase = int64_t{16} << 20;
+constexpr int64_t kBudgetPerByte = 8;
 constexpr int64_t kBudgetMax = int64_t{1} << 30;
 
 bool Spend(int64_t n) {
@@ -221,10 +223,14 @@ void PrintText(HtmlFile *, int line, int column, const char *text, int count, in
 int BuildTextImage(HtmlFile *file) {
   HtmlPage *page = pCurrentPage;
   if (!page) return 0;
+  if (!file || file != gBudget.file) {
+    int64_t size = file && file->length > 0 ? file->length : 0;
+    gBudget.file = file;
+    gBudget.left = std::min(kBudgetBase + kBudgetPerByte * size, kBudgetMax);
+  }
   gCanvas = Canvas();
   gCanvas.page = page;
-  int64_t size = file && file->length > 0 ? file->length : 0;
-  gCanvas.budget = std::min(kBudgetBase + kBudgetPerByte * size, kBudgetMax);
+  gCanvas.budget = gBudget.left;
   gState = InlineState();
   ListDelAllItems(&page->links);
 
@@ -329,6 +335,7 @@ char *PrintTextImage(HtmlFile *file) {
   }
   page->image = text;
   page->length = ClampInt(total);
+  gBudget.left = gCanvas.budget;
   gCanvas = Canvas();
   return text;
 }

@@ -456,6 +456,7 @@ HtmlFile *ParseHtmlFile(const char *name, const char *content) {
   }
   CurrentFile = slot;
   ++FileIndex;
+  html::gBudget = html::Budget();
   for (ListNode *n = file->pages.first; n; n = n->next) {
     pCurrentPage = static_cast<HtmlPage *>(n->item);
     PrintTextImage(file);
@@ -477,4 +478,5 @@ void HtmlResetState(void) {
   gPendingName = gPendingAttr = nullptr;
   html::gCanvas = html::Canvas();
   html::gState = html::InlineState();
+  html::gBudget = html::Budget();
 }
