@@ -246,16 +246,7 @@ int ParsePages(HtmlFile *file) {
 
 unsigned html::LookupNoCase(const char *word, const char *list) {
   if (!word || !list || !*list || strchr(word, list[0])) return 0;
-  const char d = list[0];
-  unsigned k = 0;
-  for (const char *p = list; *p; ++p) {
-    if (*p != d) continue;
-    ++k;
-    const char *q = p + 1, *w = word;
-    while (*w && *q && *q != d && Lower(*q) == Lower(*w)) ++q, ++w;
-    if (*w == '\0' && (*q == d || *q == '\0') && q != p + 1) return k;
-  }
-  return 0;
+  return FindTokenC(word, list);
 }
 
 bool html::IsLinkTag(const char *tag) { return Lower(tag[0]) == 'a' && tag[1] == '\0'; }
