@@ -134,13 +134,14 @@ DbT *DbTOpen(const char *name, int flags);
 /* Like DbTOpen, but path names the file exactly (no ".vdb" appended, no tool directory). */
 DbT *DbTOpenFile(const char *path, int flags);
 /* Reloads the image when the file changed since it was loaded (modification time, size or
- * identity); a missing file changes nothing. Returns db. */
+ * identity); a missing file changes nothing. Changes not yet written (DBT_DEFER) are lost by
+ * a reload. Returns db. */
 DbT *DbTUpDate(DbT *db);
 /* Releases the image and the handle (changes not yet written are lost) and switches
  * full-path mode off. */
 void DbTClose(DbT *db);
-/* Sets the kind (0, 1, 2) and the swap flag. Changing the kind of a loaded image reads its
- * bytes as the new kind: a record that does not fit ends the image there. */
+/* Sets the kind (0, 1 or 2; others are ignored) and the swap flag. Changing the kind of a
+ * loaded image reads its bytes as the new kind: a record that does not fit ends the image. */
 void DbTSetDbType(DbT *db, int kind);
 
 /* Stores value (length bytes) under key, replacing any record with that key; the record moves

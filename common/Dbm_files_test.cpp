@@ -164,6 +164,12 @@ TEST_F(Files, FailedStoresLeaveTheOldFileAndNoCopy) {
   struct stat st;
   ASSERT_EQ(stat((db + "/dir.vdb").c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
+  /* Nor is a FIFO, and reading it never blocks. */
+  ASSERT_EQ(mkfifo((db + "/fifo.vdb").c_str(), 0666), 0);
+  EXPECT_EQ(DbmGetRecordSize("fifo", "k"), 0);
+  EXPECT_EQ(DbmPutRecord("fifo", "k", "v", 1), 0);
+  ASSERT_EQ(lstat((db + "/fifo.vdb").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
   /* Too long: the 16-bit length never wraps. */
   std::string big(70000, 'k');

@@ -455,7 +455,7 @@ void DbTClose(DbT *db) {
 }
 
 void DbTSetDbType(DbT *db, int kind) {
-  if (!db) return;
+  if (!db || kind < 0 || kind > 2) return;
   uint32_t host;
   memcpy(&host, TLBuf, sizeof host);
   db->swap = host != 0x01020304u;
