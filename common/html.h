@@ -166,6 +166,64 @@ void DrawTableArea(HtmlFile *file, HtmlTable *table);
  * text: nothing is cut or wrapped. */
 void PrintText(HtmlFile *file, int line, int column, const char *text, int count, int fill);
 
+/* ---- Navigation (html_nav.cpp) ----
+ *
+ * The reader's position is a file slot, a page and a character offset in the page text. The
+ * history keeps the positions the reader came from, so that Back returns to them and
+ * Contents goes to the first page of the file the help session opened. Links are followed
+ * by their record: "#name" goes to the page named name, or to the page holding the anchor
+ * name, in the current file; "file#name" and "file" load another file (relative names are
+ * read from the directory of the file that holds the link) and push the position left. */
+
+#define HTML_HISTORY_SIZE 100 /* positions the history keeps; later pushes are ignored */
+
+/* A position the reader left. */
+typedef struct HtmlHistory {
+  int file;       /* file slot */
+  HtmlPage *page; /* page in view */
+  int targetPos;  /* offset in its text */
+} HtmlHistory;
+
+extern HtmlHistory History[HTML_HISTORY_SIZE];
+extern int HistoryI;        /* entries of History in use (read-only for callers) */
+extern int TargetPos;       /* offset in the current page text where the reader is (0 = top) */
+extern char flBuildingFile; /* set while a file loads or a link is followed */
+
+/* Opens the help file path (content, when given, is its text) for a new help session: the
+ * history is emptied, the file loaded (ParseHtmlFile) and remembered as the session's
+ * contents. Returns 1, or 0 for a null path and after "Error reading HTML buffer
+" (content
+ * given) or "Error in reading HTML file %s
+" on standard output. */
+int HtmlHelp(const char *path, const char *content);
+
+/* Follows link (an href link, or a name anchor, which is a place of the current file).
+ * Returns 0 after "Error in reading file %s
+" (the target) on standard output when the
+ * file it names cannot be loaded; the position is then unchanged. Otherwise 1, also when
+ * the target names no place of the file (nothing changes then). */
+int ProcessLink(const HtmlLink *link);
+
+/* Goes to the page named target, else to the page holding the anchor target, of the
+ * current file (a leading "#" is skipped), pushing the position left. Returns 1, or 0 when
+ * nothing matches (nothing changes). */
+int GoToTarget(const char *target);
+
+/* Pushes the current position onto the history; ignored when it is full. Returns 1 when
+ * pushed, else 0. */
+int SetHistory(int ignored);
+
+/* mode 0 (Contents): empties the history and goes to the first page of the session's file;
+ * mode -1 (Back): goes back to the last position pushed (its offset is not restored).
+ * Returns 1 when it went somewhere, 0 when there is nowhere to go (Back with an empty
+ * history; Contents already on the contents page with an empty history). */
+int HtmlSetHistory(int mode);
+
+/* Follows the first href link of the current page whose text covers offset position, for
+ * viewers that select by position; TargetPos becomes position. Ignored while flBuildingFile
+ * is set, without a loaded file or when the page has no links. Returns position. */
+int HtmlProcessLink(int position);
+
 #ifdef __cplusplus
 }
 #endif
