@@ -41,15 +41,25 @@ int isDirectory(const char *path) {
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-/* 1 when path can stand unquoted in the command lines the run builds: no blank, control
- * character or character the shell would interpret. Such a path would be split or
- * reinterpreted there, and a split path given to "rm -rf" removes something else. */
+/* 1 when path can stand unquoted in the command lines the library builds (CreateFile,
+ * DeleteFile) and in the generated scripts: no blank, control character or character the
+ * shell would interpret. Such a path would be split or reinterpreted there, and a split path
+ * given to "rm -rf" removes something else. */
 int isShellSafePath(const char *path) {
   for (const unsigned char *c = reinterpret_cast<const unsigned char *>(path); *c; ++c) {
     if (*c <= ' ' || *c == 0x7f) return 0;
     if (strchr("\"'`$\\;&|<>()*?[]#~!{}^", *c) != nullptr) return 0;
   }
   return 1;
+}
+
+/* isShellSafePath of a directory named on the command line as the run will use it: a
+ * relative one gets the current directory in front before the install starts. */
+int isUsableDirectoryName(const char *path) {
+  char cwd[4096];
+  if (path[0] != '/' && path[0] != '\0' && getcwd(cwd, sizeof cwd) && !isShellSafePath(cwd))
+    return 0;
+  return isShellSafePath(path);
 }
 
 /* Ends the run for a directory named on the command line that cannot be used: message 3
@@ -63,7 +73,7 @@ int isShellSafePath(const char *path) {
 /* The install base named on the command line: the argument cut in place to its base. */
 void setInstallBase(char *arg) {
   pCmdLineInstallDir = StripToBaseName(arg);
-  if (!isShellSafePath(pCmdLineInstallDir)) refuseDirectory(pCmdLineInstallDir);
+  if (!isUsableDirectoryName(pCmdLineInstallDir)) refuseDirectory(pCmdLineInstallDir);
 }
 
 /* Rewrites an absolute path in place without empty, "." and ".." components ("/.." is "/").
@@ -95,7 +105,7 @@ void setWorkBase(const char *arg) {
   if (len > 0 && base[len - 1] == '/') base[len - 1] = '\0';
   pOrvelInstallDir = SaveStr("%s/%sInstall", base, MAKER_DIR);
 
-  if (!isShellSafePath(base)) refuseDirectory(base);
+  if (!isUsableDirectoryName(base)) refuseDirectory(base);
 
   /* "/" loses its only character above but still names the root directory. */
   const char *probe = (base[0] == '\0' && arg[0] == '/') ? "/" : base;
@@ -103,7 +113,7 @@ void setWorkBase(const char *arg) {
     flCreatedTmpDir = 1;
     /* Logged as a warning only: the test below decides, so that a base that cannot be made
      * ends with the message for it rather than with the failure of mkdir. */
-    SysCmd(CMD_MKDIR, LOG_WARN, "%s", base);
+    SysCmd(CMD_MKDIR, LOG_WARN, "%s", Quoted(QUOTE_SYSCMD, "%s", base).str);
   }
   if (!isDirectory(probe)) refuseDirectory(base);
 }
@@ -169,7 +179,8 @@ char *locateInstallationUnder(const char *base) {
 
   /* stat of the link itself follows a relative text from the link's own directory. */
   if (!isDirectory(probe)) {
-    SysCmd(CMD_RM, LOG_WARN, "%s/%s/%s", base, MAKER_DIR, PRODUCT_DIR);
+    SysCmd(CMD_RM, LOG_WARN, "%s",
+           Quoted(QUOTE_SYSCMD, "%s/%s/%s", base, MAKER_DIR, PRODUCT_DIR).str);
     return nullptr;
   }
   if (!isShellSafePath(text)) {

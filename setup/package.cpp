@@ -9,9 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <string>
-#include <string_view>
-
 #include "SysCmd.h"
 #include "setup.h"
 
@@ -117,16 +114,19 @@ void sedEdit(const char *script, const char *name) {
     fprintf(stderr, "ERROR: unable to locate system command 'sed'\n");
     exit(0);
   }
-  if (SysCmd(1, LOG_FATAL, "{ %s %s %s > %s; }", sed, script, file, tmp) == 0) {
+  // The script is the package author's sed text and goes in as written; the rest are names.
+  if (SysCmd(1, LOG_FATAL, "{ %s %s %s > %s; }", Quoted(QUOTE_SHELL, "%s", sed).str, script,
+             Quoted(QUOTE_SHELL, "%s", file).str, Quoted(QUOTE_SHELL, "%s", tmp).str) == 0) {
     struct stat st;
     if (stat(file, &st) == 0) {
       // chown first: it may clear set-id bits that chmod then puts back.
       if (chown(tmp, st.st_uid, st.st_gid) != 0) PutLogMsg("WARNING_MSG: chown %s\n", tmp);
       chmod(tmp, st.st_mode & 07777);
     }
-    SysCmd(CMD_CP, LOG_QUIET, "%s %s", tmp, file);
+    SysCmd(CMD_CP, LOG_QUIET, "%s %s", Quoted(QUOTE_SYSCMD, "%s", tmp).str,
+           Quoted(QUOTE_SYSCMD, "%s", file).str);
   }
-  SysCmd(CMD_RM, LOG_QUIET, "%s", tmp);
+  SysCmd(CMD_RM, LOG_QUIET, "%s", Quoted(QUOTE_SYSCMD, "%s", tmp).str);
   PutMem(sed);
   PutMem(tmp);
   PutMem(file);
@@ -140,9 +140,11 @@ void applyAttributes(const char *name, char **state) {
     // A sed script is the rest of the line, but only as the first attribute.
     char *value = (a == kSed && first) ? restOfLine(*state) : strtok_r(NULL, kWordDelims, state);
     if (!value) return;  // incomplete pair
+    const Quoted file(QUOTE_SYSCMD, "%s/%s", pAppDir, name);
+    const Quoted word(QUOTE_SYSCMD, "%s", value);
     switch (a) {
       case kMode:
-        SysCmd(CMD_CHMOD, LOG_FATAL, "%s %s/%s", value, pAppDir, name);
+        SysCmd(CMD_CHMOD, LOG_FATAL, "%s %s", word.str, file.str);
         break;
       case kBat: {
         char *launcher = SaveStr("/usr/bin/%s", value);
@@ -151,16 +153,17 @@ void applyAttributes(const char *name, char **state) {
         break;
       }
       case kOwner:
-        SysCmd(CMD_CHOWN, LOG_FATAL, "-R %s %s/%s", value, pAppDir, name);
+        SysCmd(CMD_CHOWN, LOG_FATAL, "-R %s %s", word.str, file.str);
         break;
       case kGroup:
-        SysCmd(CMD_CHGRP, LOG_FATAL, "-R %s %s/%s", value, pAppDir, name);
+        SysCmd(CMD_CHGRP, LOG_FATAL, "-R %s %s", word.str, file.str);
         break;
       case kLink:
-        SysCmd(CMD_LN, LOG_FATAL, "-s %s/%s %s", pAppDir, name, value);
+        SysCmd(CMD_LN, LOG_FATAL, "-s %s %s", file.str, word.str);
         break;
       case kName:
-        SysCmd(CMD_MV, LOG_FATAL, "%s/%s %s/%s", pAppDir, name, pAppDir, value);
+        SysCmd(CMD_MV, LOG_FATAL, "%s %s", file.str,
+               Quoted(QUOTE_SYSCMD, "%s/%s", pAppDir, value).str);
         break;
       case kSed:
         sedEdit(value, name);
@@ -170,6 +173,11 @@ void applyAttributes(const char *name, char **state) {
         break;
     }
   }
+}
+
+// A file of the unpacked archive named by the package list, as a word for a table command.
+Quoted source(const char *listDir, const char *name) {
+  return Quoted(QUOTE_SYSCMD, "%s/%s/%s", pOrvelInstallDir, listDir, name);
 }
 
 // A command line built in a 512-byte buffer and run through the shell; a line that does not
@@ -197,20 +205,6 @@ struct FixedLine {
   }
 };
 
-// text as one shell word: in single quotes, each ' written as '\''. The fields of the package
-// map reach the shell through system(); a "$", "(" or ";" in a file name must name the file,
-// not run anything.
-std::string shellWord(std::string_view text) {
-  std::string word = "'";
-  for (char c : text) {
-    if (c == '\'')
-      word += "'\\''";
-    else
-      word += c;
-  }
-  return word + "'";
-}
-
 }  // namespace
 
 int ProcessPkgList(const char *listDir) {
@@ -231,7 +225,8 @@ int ProcessPkgList(const char *listDir) {
       bool act = true;
       switch (k) {
         case kDir:
-          SysCmd(CMD_CP_R, LOG_WARN, "%s/%s/%s %s", pOrvelInstallDir, listDir, name, pAppDir);
+          SysCmd(CMD_CP_R, LOG_WARN, "%s %s", source(listDir, name).str,
+                 Quoted(QUOTE_SYSCMD, "%s", pAppDir).str);
           break;
         case kDirTo: {
           char *dest = strtok_r(NULL, kWordDelims, &state);
@@ -239,11 +234,12 @@ int ProcessPkgList(const char *listDir) {
             act = false;
             break;
           }
-          SysCmd(CMD_CP_R, LOG_WARN, "%s/%s/%s %s", pOrvelInstallDir, listDir, name, dest);
+          SysCmd(CMD_CP_R, LOG_WARN, "%s %s", source(listDir, name).str,
+                 Quoted(QUOTE_SYSCMD, "%s", dest).str);
           break;
         }
         case kTouch:
-          SysCmd(CMD_TOUCH, LOG_WARN, "%s/%s", pAppDir, name);
+          SysCmd(CMD_TOUCH, LOG_WARN, "%s", Quoted(QUOTE_SYSCMD, "%s/%s", pAppDir, name).str);
           break;
         case kModify:
         case kSet:
@@ -261,9 +257,10 @@ int ProcessPkgList(const char *listDir) {
             act = false;
             break;
           }
-          char *dir = SaveStr("%s/%s", pAppDir, name);
-          CreateFile(dir, NULL, "775", NULL, NULL);
-          PutMem(dir);
+          // As CreateFile would make it, but with the name as one word.
+          const Quoted dir(QUOTE_SYSCMD, "%s/%s", pAppDir, name);
+          SysCmd(CMD_MKDIR, LOG_FATAL, "%s", dir.str);
+          SysCmd(CMD_CHMOD, LOG_FATAL, "775 %s", dir.str);
           break;
         }
         case kCheckPs:
@@ -275,7 +272,8 @@ int ProcessPkgList(const char *listDir) {
         case kCopy:
         case kOther:
         default:
-          SysCmd(CMD_CP, LOG_WARN, "%s/%s/%s %s", pOrvelInstallDir, listDir, name, pAppDir);
+          SysCmd(CMD_CP, LOG_WARN, "%s %s", source(listDir, name).str,
+                 Quoted(QUOTE_SYSCMD, "%s", pAppDir).str);
           break;
       }
       if (act) applyAttributes(name, &state);
@@ -306,24 +304,22 @@ void upgradeSolarisPackage(const char *pkgName, const char *workDir) {
       field[n++] = f;
     if (n < 7 || FindToken(field[1], ",f,d,i,") != 1) continue;  // regular files only
     const char *p = field[3];
-    std::string cls = shellWord(field[2]), pkg = shellWord(pkgName), type = shellWord(field[1]);
-    std::string mode = shellWord(field[4]), owner = shellWord(field[5]);
-    std::string group = shellWord(field[6]);
-    std::string src, dst;
-    if (p[0] == '/') {
-      src = shellWord(std::string(pOrvelInstallDir) + "/" + pkgName + "/root" + p);
-      dst = shellWord(p);
-    } else {
-      src = shellWord(std::string(pOrvelInstallDir) + "/" + pkgName + "/reloc/" + p);
-      dst = shellWord(std::string(pTargetInstallDir) + "/" + MAKER_DIR + "/" + p);
-    }
+    // Every field reaches the shell through system() as one word: a "$", "(" or ";" in a
+    // file name names the file and runs nothing.
+    const Quoted cls(QUOTE_SHELL, "%s", field[2]), pkg(QUOTE_SHELL, "%s", pkgName);
+    const Quoted type(QUOTE_SHELL, "%s", field[1]), mode(QUOTE_SHELL, "%s", field[4]);
+    const Quoted owner(QUOTE_SHELL, "%s", field[5]), group(QUOTE_SHELL, "%s", field[6]);
+    const bool absolute = p[0] == '/';
+    const Quoted src(QUOTE_SHELL, "%s/%s/%s%s", pOrvelInstallDir, pkgName,
+                     absolute ? "root" : "reloc/", p);
+    const Quoted dst = absolute ? Quoted(QUOTE_SHELL, "%s", p)
+                                : Quoted(QUOTE_SHELL, "%s/%s/%s", pTargetInstallDir, MAKER_DIR, p);
     // A file is registered only when its copy can be run too, so the package database
     // never claims a file that a refused line did not install.
     FixedLine reg, copy;
     bool fits = reg.format("%s -c %s %s %s %s %s %s %s 1>/dev/null 2>/dev/null", pPathToInstallf,
-                           cls.c_str(), pkg.c_str(), dst.c_str(), type.c_str(), mode.c_str(),
-                           owner.c_str(), group.c_str()) &&
-                copy.format("cp %s %s", src.c_str(), dst.c_str());
+                           cls.str, pkg.str, dst.str, type.str, mode.str, owner.str, group.str) &&
+                copy.format("cp %s %s", src.str, dst.str);
     if (fits) {
       reg.run();
       copy.run();
@@ -332,24 +328,27 @@ void upgradeSolarisPackage(const char *pkgName, const char *workDir) {
     fflush(stdout);
   }
   FixedLine finish;
-  if (finish.format("%s -f %s 1>/dev/null 2>/dev/null", pPathToInstallf, pkgName)) finish.run();
+  if (finish.format("%s -f %s 1>/dev/null 2>/dev/null", pPathToInstallf,
+                    Quoted(QUOTE_SHELL, "%s", pkgName).str))
+    finish.run();
 
   // The new version goes in through a copy; the copy replaces pkginfo only when sed made it.
-  SysCmd(CMD_RM, LOG_WARN, "/var/sadm/pkg/%s/pkginfo.tmp", pkgName);
+  const Quoted info(QUOTE_SHELL, "/var/sadm/pkg/%s/pkginfo", pkgName);
+  const Quoted infoTmp(QUOTE_SHELL, "/var/sadm/pkg/%s/pkginfo.tmp", pkgName);
+  const Quoted infoTmpArg(QUOTE_SYSCMD, "/var/sadm/pkg/%s/pkginfo.tmp", pkgName);
+  SysCmd(CMD_RM, LOG_WARN, "%s", infoTmpArg.str);
   char line[512];
-  int len = snprintf(line, sizeof line,
-                     "sed -e\"s/VERSION=[0-9.].*/VERSION=%s/\" /var/sadm/pkg/%s/pkginfo >> "
-                     "/var/sadm/pkg/%s/pkginfo.tmp",
-                     SETUP_VERSION, pkgName, pkgName);
+  int len = snprintf(line, sizeof line, "sed -e\"s/VERSION=[0-9.].*/VERSION=%s/\" %s >> %s",
+                     SETUP_VERSION, info.str, infoTmp.str);
   int status = (len > 0 && len < static_cast<int>(sizeof line)) ? system(line) : -1;
   fputs(".", stdout);
   fflush(stdout);
   if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    SysCmd(CMD_MV, LOG_WARN, "/var/sadm/pkg/%s/pkginfo.tmp /var/sadm/pkg/%s/pkginfo", pkgName,
-           pkgName);
+    SysCmd(CMD_MV, LOG_WARN, "%s %s", infoTmpArg.str,
+           Quoted(QUOTE_SYSCMD, "/var/sadm/pkg/%s/pkginfo", pkgName).str);
   } else {
     PutLogMsg("WARNING_MSG: the version of %s was not rewritten\n", pkgName);
-    SysCmd(CMD_RM, LOG_WARN, "/var/sadm/pkg/%s/pkginfo.tmp", pkgName);
+    SysCmd(CMD_RM, LOG_WARN, "%s", infoTmpArg.str);
   }
 }
 
@@ -359,9 +358,10 @@ int installPackage(void) {
   if (chdir(pOrvelInstallDir) != 0) {
     ErrorMsg(2, 1, "cannot change to the work directory %s: %s", pOrvelInstallDir, strerror(errno));
   }
-  if (SysCmd(-CMD_PKGADD, LOG_WARN, "-d %s %s", pOrvelInstallDir, pOrvelPkgName) != 0) {
+  if (SysCmd(-CMD_PKGADD, LOG_WARN, "-d %s %s", Quoted(QUOTE_SYSCMD, "%s", pOrvelInstallDir).str,
+             Quoted(QUOTE_SYSCMD, "%s", pOrvelPkgName).str) != 0) {
     DeleteFile(pAppDir, ".vp_cfg");
-    SysCmd(CMD_RM_R, LOG_WARN, " %s", pAppDir);
+    SysCmd(CMD_RM_R, LOG_WARN, " %s", Quoted(QUOTE_SYSCMD, "%s", pAppDir).str);
     fflush(stdout);
     exit(0);
   }

@@ -3,6 +3,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <time.h>
 
 #include "SysCmd.h"
@@ -19,24 +20,30 @@ int currentYear() {
   return local.tm_year + 1900;
 }
 
-// Writes the shell line, the banner and the filled template to path and makes it
-// executable. Returns 1 when written; 0 when the file cannot be opened (OpenFile reports
-// it) or the text could not be written whole (a cut script is never made executable).
+// Writes the shell line, the banner and the filled template to f. False when a write failed.
+bool writeText(FILE *f, const char *shell, const char *tmpl, va_list ap) {
+  bool ok = fprintf(f, "%s\n", shell) >= 0;
+  if (fprintf(f, ScriptBanner, currentYear()) < 0) ok = false;
+  if (vfprintf(f, tmpl, ap) < 0) ok = false;
+  return ok;
+}
+
+// Writes a script to path and makes it executable. Returns 1 when written; 0 when
+// the file cannot be opened (OpenFile reports it) or the text could not be written whole (a
+// cut script is never made executable).
 int writeScript(const char *path, const char *shell, const char *tmpl, ...) {
   FILE *f = OpenFile(NULL, path, "w+", REPORT_WARN);
   if (!f) return 0;
-  bool ok = fprintf(f, "%s\n", shell) >= 0;
-  if (fprintf(f, ScriptBanner, currentYear()) < 0) ok = false;
   va_list ap;
   va_start(ap, tmpl);
-  if (vfprintf(f, tmpl, ap) < 0) ok = false;
+  bool ok = writeText(f, shell, tmpl, ap);
   va_end(ap);
   if (fclose(f) != 0) ok = false;
   if (!ok) {
     fprintf(stderr, "ERROR: couldn't write %s\n", path);
     return 0;
   }
-  SysCmd(CMD_CHMOD, LOG_QUIET, "755 %s", path);
+  chmod(path, 0755);
   return 1;
 }
 
@@ -53,8 +60,9 @@ void createInstallationDirectories(const char *base) {
   char *optMaker = SaveStr("%s/%s", DEFAULT_BASE, MAKER_DIR);
   if (GetFileType(optMaker) == FT_NONE) CreateFile(optMaker, NULL, "775", NULL, NULL);
   PutMem(optMaker);
-  SysCmd(CMD_LN, LOG_FATAL, "-s %s/%s/%s %s/%s/%s", base, MAKER_DIR, PRODUCT_DIR, DEFAULT_BASE,
-         MAKER_DIR, PRODUCT_DIR);
+  SysCmd(CMD_LN, LOG_FATAL, "-s %s %s",
+         Quoted(QUOTE_SYSCMD, "%s/%s/%s", base, MAKER_DIR, PRODUCT_DIR).str,
+         Quoted(QUOTE_SYSCMD, "%s/%s/%s", DEFAULT_BASE, MAKER_DIR, PRODUCT_DIR).str);
 }
 
 void createPrintingSubsystemFile(const char *appDir) {
@@ -80,8 +88,11 @@ void createQueueScripts(const char *spoolBase) {
 
   if (SniffLprng() && GetFileType(kPrintconfUtil) != FT_NONE &&
       !FindFile(kPrintconfUtil, "OrvelPrintvpxx")) {
-    SysCmd(CMD_LN, LOG_WARN, "-s %s/%s/%s/OrvelPrintvpxx %s/OrvelPrintvpxx", pTargetInstallDir,
-           MAKER_DIR, PRODUCT_DIR, kPrintconfUtil);
+    SysCmd(
+        CMD_LN, LOG_WARN, "-s %s %s",
+        Quoted(QUOTE_SYSCMD, "%s/%s/%s/OrvelPrintvpxx", pTargetInstallDir, MAKER_DIR, PRODUCT_DIR)
+            .str,
+        Quoted(QUOTE_SYSCMD, "%s/OrvelPrintvpxx", kPrintconfUtil).str);
   }
   PutMem(vsf);
   PutMem(v5);

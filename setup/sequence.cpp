@@ -29,7 +29,8 @@ void enterWorkDir() {
 // Runs one maintenance command of the installed tool; its status does not matter.
 void runMaintenance(const char *option) {
   char line[512];
-  int n = snprintf(line, sizeof line, "%s/vpqadmin %s", pAppDir, option);
+  int n =
+      snprintf(line, sizeof line, "%s %s", Quoted(QUOTE_SHELL, "%s/vpqadmin", pAppDir).str, option);
   if (n > 0 && n < static_cast<int>(sizeof line)) {
     int status = system(line);
     (void)status;
@@ -76,18 +77,21 @@ void makePathsAbsolute() {
 
 void relocatePreviousInstallation(void) {
   if (isEarlierApplicationDirectory()) return;  // already in place: nothing to move
-  SysCmd(CMD_RM_R, LOG_WARN, " %s", pAppDir);
+  SysCmd(CMD_RM_R, LOG_WARN, " %s", Quoted(QUOTE_SYSCMD, "%s", pAppDir).str);
   char *makerPath = SaveStr("%s/%s", pTargetInstallDir, MAKER_DIR);
   CreateFile(makerPath, NULL, "755", NULL, NULL);
   PutMem(makerPath);
-  SysCmd(CMD_MV, LOG_FATAL, "-f %s/%s/%s %s/%s", pCurrentInstallDir, MAKER_DIR, PRODUCT_DIR,
-         pTargetInstallDir, MAKER_DIR);
+  SysCmd(CMD_MV, LOG_FATAL, "-f %s %s",
+         Quoted(QUOTE_SYSCMD, "%s/%s/%s", pCurrentInstallDir, MAKER_DIR, PRODUCT_DIR).str,
+         Quoted(QUOTE_SYSCMD, "%s/%s", pTargetInstallDir, MAKER_DIR).str);
 
   char probe[512];
   snprintf(probe, sizeof probe, "%s/%s/%s", kProbeBase, MAKER_DIR, PRODUCT_DIR);
   if (strcmp(probe, pAppDir) != 0) {
-    SysCmd(CMD_RM, LOG_WARN, "%s", probe);
-    SysCmd(CMD_LN, LOG_FATAL, "-s %s/%s/%s %s", pTargetInstallDir, MAKER_DIR, PRODUCT_DIR, probe);
+    SysCmd(CMD_RM, LOG_WARN, "%s", Quoted(QUOTE_SYSCMD, "%s", probe).str);
+    SysCmd(CMD_LN, LOG_FATAL, "-s %s %s",
+           Quoted(QUOTE_SYSCMD, "%s/%s/%s", pTargetInstallDir, MAKER_DIR, PRODUCT_DIR).str,
+           Quoted(QUOTE_SYSCMD, "%s", probe).str);
   }
 }
 
@@ -105,9 +109,11 @@ int Install(void) {
   if (!readyForInstallation()) return 0;
 
   genZFile();
-  SysCmd(CMD_UNCOMPRESS, LOG_FATAL, "%s/%s.tar.Z", pOrvelInstallDir, ARCHIVE_BASE);
+  SysCmd(CMD_UNCOMPRESS, LOG_FATAL, "%s",
+         Quoted(QUOTE_SYSCMD, "%s/%s.tar.Z", pOrvelInstallDir, ARCHIVE_BASE).str);
   enterWorkDir();
-  SysCmd(CMD_TAR_X, LOG_FATAL, "%s/%s.tar", pOrvelInstallDir, ARCHIVE_BASE);
+  SysCmd(CMD_TAR_X, LOG_FATAL, "%s",
+         Quoted(QUOTE_SYSCMD, "%s/%s.tar", pOrvelInstallDir, ARCHIVE_BASE).str);
   char *tarName = SaveStr("%s.tar", ARCHIVE_BASE);
   DeleteFile(pOrvelInstallDir, tarName);
   PutMem(tarName);
@@ -118,7 +124,8 @@ int Install(void) {
     upgradePackage();
   }
 
-  SysCmd(CMD_CHMOD, LOG_QUIET, "755 %s/%s", pTargetInstallDir, MAKER_DIR);
+  SysCmd(CMD_CHMOD, LOG_QUIET, "755 %s",
+         Quoted(QUOTE_SYSCMD, "%s/%s", pTargetInstallDir, MAKER_DIR).str);
   return 0;
 }
 
@@ -126,9 +133,10 @@ void OrvelClean(const char *workDir) {
   if (chdir("/") != 0) {
     // the removal below uses an absolute path
   }
-  SysCmd(CMD_RM_R, LOG_WARN, " %s", workDir);
+  SysCmd(CMD_RM_R, LOG_WARN, " %s", Quoted(QUOTE_SYSCMD, "%s", workDir).str);
   if (flCreatedTmpDir) {
-    if (chdir(kProbeBase) == 0) SysCmd(CMD_RM_R, LOG_WARN, " %s", pOrvelInstallDir);
+    if (chdir(kProbeBase) == 0)
+      SysCmd(CMD_RM_R, LOG_WARN, " %s", Quoted(QUOTE_SYSCMD, "%s", pOrvelInstallDir).str);
     // The work base this run made goes too, when nothing else was put there.
     char *base = SaveStr_(pOrvelInstallDir);
     char *slash = strrchr(base, '/');

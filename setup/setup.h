@@ -48,6 +48,14 @@ char *locateInstallationUnder(const char *base);
  * directory. May end the run ("-v", unusable work base). */
 void startUp(int argc, char **argv);
 
+/* ---- Shell words (quoting.cpp; Quoted, after this block, is the helper) ---- */
+
+/* Where a word goes: a line the shell reads as it stands (system(), SysCmd rows 0 and 1, the
+ * text of a generated script), or the arguments of a SysCmd table row, which run inside the
+ * double quotes of '<sh> -c "..."'. */
+#define QUOTE_SHELL 0
+#define QUOTE_SYSCMD 1
+
 /* ---- Messages (messages.cpp) ---- */
 
 #define SETUP_MESSAGES 71
@@ -143,6 +151,19 @@ const char *GenSimpleScript(const char *path, const char *shell, const char *tmp
 
 #ifdef __cplusplus
 }
+
+/* The formatted text as one shell word for place (QUOTE_SHELL or QUOTE_SYSCMD): in single
+ * quotes, each ' written '\''; for QUOTE_SYSCMD also \ " $ ` escaped for the outer double
+ * quotes. The command gets exactly the text, whatever it holds. str is managed and released
+ * with the object; a temporary lives to the end of the statement that made it:
+ *   SysCmd(CMD_CP, LOG_WARN, "%s %s", Quoted(QUOTE_SYSCMD, "%s/%s", dir, name).str, ...) */
+struct Quoted {
+  Quoted(int place, const char *fmt, ...) UTILS_PRINTF(3, 4);
+  ~Quoted() { PutMem(str); }
+  Quoted(const Quoted &) = delete;
+  Quoted &operator=(const Quoted &) = delete;
+  char *str;
+};
 #endif
 
 #endif

@@ -56,7 +56,8 @@ const char *GetDisksData(const char *dir) {
 }
 
 // Lines end at the marker line; a marker inside a line ends only that line. Names are
-// taken whole (they are file names on the medium, never cut to a buffer).
+// taken whole (they are file names on the medium, never cut to a buffer) and reach cp as
+// names, whatever the medium's path and the names hold.
 void copyMediaFiles(void) {
   GetDisksData(pPathToSetup);
   char *lineState = NULL;
@@ -67,7 +68,8 @@ void copyMediaFiles(void) {
     for (char *name = strtok_r(line, " \t\r\n", &nameState); name;
          name = strtok_r(NULL, " \t\r\n", &nameState)) {
       if (strcmp(name, kEndOfList) == 0) break;
-      SysCmd(CMD_CP, LOG_FATAL, "%s/%s %s", pPathToSetup, name, pOrvelInstallDir);
+      SysCmd(CMD_CP, LOG_FATAL, "%s %s", Quoted(QUOTE_SYSCMD, "%s/%s", pPathToSetup, name).str,
+             Quoted(QUOTE_SYSCMD, "%s", pOrvelInstallDir).str);
     }
   }
 }
@@ -82,7 +84,8 @@ void genZFile(void) {
        name = strtok_r(NULL, " \n\r", &state)) {
     if (strcmp(name, kEndOfList) == 0) break;
     if (!isPiece(name) || !FindFile(pOrvelInstallDir, name)) continue;
-    SysCmd(-CMD_CAT, LOG_FATAL, "%s/%s >> %s/%s.tar.Z", pOrvelInstallDir, name, pOrvelInstallDir,
-           ARCHIVE_BASE);
+    SysCmd(-CMD_CAT, LOG_FATAL, "%s >> %s",
+           Quoted(QUOTE_SYSCMD, "%s/%s", pOrvelInstallDir, name).str,
+           Quoted(QUOTE_SYSCMD, "%s/%s.tar.Z", pOrvelInstallDir, ARCHIVE_BASE).str);
   }
 }

@@ -37,7 +37,7 @@ check_contains "pkgadd fails: its words reach the user" "pkgadd: ERROR: cannot i
 check_eq "pkgadd fails: the application directory removed" "" \
   "$(sb_changes | grep '^/opt/Orvel/vpxx')"
 check "pkgadd fails: the work directory kept" sb_test -d /tmp/OrvelInstall/TLVNvpxx
-check_not_contains "pkgadd fails: no clean-up" "rm -rf  /tmp/OrvelInstall" \
+check_not_contains "pkgadd fails: no clean-up" "rm -rf  '/tmp/OrvelInstall'" \
   "$(sb_cat /tmp/setup.log)"
 check_eq "pkgadd fails: nothing else installed" "" \
   "$(sb_changes | grep -v '^/tmp/\|^/opt/Orvel$')"
@@ -51,14 +51,14 @@ check "fresh install: work directory removed" sb_test ! -e /tmp/OrvelInstall
 check_eq "fresh install: output ends with the clean-up's dots" "..
 |" \
   "$(tail -c 3 "$SB/out"; echo "|")"
-check_contains "fresh install: work directory removed from /" "rm -rf  /tmp/OrvelInstall" \
+check_contains "fresh install: work directory removed from /" "rm -rf  '/tmp/OrvelInstall'" \
   "$(sb_cat /tmp/setup.log)"
 check_eq "fresh install: /opt/Orvel mode 755" 755 "$(sb_sh 'stat -c %a /opt/Orvel')"
 
 # A work base the run creates: used, then removed with the work directory.
 for base in /big /big/; do
   run "created work base $base" "$base"
-  check_contains "created work base $base: staged there" "cp -p /cdrom/orvel/disks /big/OrvelInstall" \
+  check_contains "created work base $base: staged there" "cp -p '/cdrom/orvel/disks' '/big/OrvelInstall'" \
     "$(sb_cat /tmp/setup.log)"
   check "created work base $base: /tmp/OrvelInstall never made" sb_test ! -e /tmp/OrvelInstall
   check "created work base $base: removed" sb_test ! -e /big
@@ -74,7 +74,7 @@ sb_run -C /home/u -- /cdrom/orvel/setup mywork
 check_eq "relative work base: status 0" 0 "$SB_RC"
 check_eq "relative work base: stderr empty" "" "$(cat "$SB/err")"
 check_contains "relative work base: staged under the starting directory" \
-  "cp -p /cdrom/orvel/disks /home/u/mywork/OrvelInstall" "$(sb_cat /tmp/setup.log)"
+  "cp -p '/cdrom/orvel/disks' '/home/u/mywork/OrvelInstall'" "$(sb_cat /tmp/setup.log)"
 check_eq "relative work base: maintenance commands ran" "vpqadmin -upgrade
 vpqadmin -clean" "$(sb_cat /opt/Orvel/vpxx/vpqadmin.calls)"
 check "relative work base: removed" sb_test ! -e /home/u/mywork

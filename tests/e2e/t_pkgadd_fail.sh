@@ -25,9 +25,9 @@ check "work directory kept" sb_test -f /tmp/OrvelInstall/TLVNvpxx/pkgmap
 check "work directory keeps the package list" sb_test -f /tmp/OrvelInstall/pkg.list
 check "no spool directories" sb_test ! -e /var/spool/Orvel
 check "package list not carried out: no launcher" sb_test ! -e /usr/bin/orveltool
-check_contains "the removal is logged" "rm -rf  $app" "$(sb_cat /tmp/setup.log)"
+check_contains "the removal is logged" "rm -rf  '$app'" "$(sb_cat /tmp/setup.log)"
 check_not_contains "no clean-up: the work directory was not removed" \
-  "rm -rf  /tmp/OrvelInstall" "$(sb_cat /tmp/setup.log)"
+  "rm -rf  '/tmp/OrvelInstall'" "$(sb_cat /tmp/setup.log)"
 stray=$(il_stray =/opt/Orvel /tmp /var/sadm /usr/share/doc/orvel-vpxx)
 check_eq "nothing else left behind by setup" "" "$stray"
 

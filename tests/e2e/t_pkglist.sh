@@ -120,7 +120,7 @@ check_eq "sed: the file keeps the owner set before" "the line daemon:root" \
 check_eq "a CR-LF line works" 600 "${MODE[$app/crlf.txt]}"
 
 log=$(sb_cat /tmp/setup.log)
-check_contains "sed writes into the work directory" "> /tmp/OrvelInstall/setup.tmp" "$log"
+check_contains "sed writes into the work directory" "> '/tmp/OrvelInstall/setup.tmp'" "$log"
 check_not_contains "sed's output does not go to the log" "BAR two" "$log"
 changes=$(sb_changes)
 check_eq "no temporary file in /tmp" "/tmp/setup.log" "$(echo "$changes" | grep '^/tmp')"

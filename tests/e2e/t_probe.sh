@@ -12,7 +12,7 @@ sb_start
 sb_put "$SETUP_BIN" /medium/setup 755
 
 probe=/opt/Orvel/vpxx
-rm_line_re="(^|[\" ])/[^ ]*/rm -f $probe\$"
+rm_line_re="(^|[\" ])/[^ ]*/rm -f '$probe'\$"
 # Prints the log lines that remove the probe path.
 rm_lines() { sb_cat /tmp/setup.log | grep -E "$rm_line_re"; }
 # Prints the changes below /opt/Orvel and /export, made by the last run.
@@ -45,7 +45,7 @@ check_eq "link to a directory: no rm -f of the probe path in the log" "" "$(rm_l
 check_eq "link to a directory: nothing changed below /opt/Orvel or /export" "" \
   "$(orvel_changes)"
 
-# A dangling link: removed with "rm -f /opt/Orvel/vpxx" (logged, one progress dot).
+# A dangling link: removed with "rm -f '/opt/Orvel/vpxx'" (logged, one progress dot).
 reset
 sb_mkdir /opt/Orvel
 sb_sh "ln -s /export/opt/Orvel/vpxx $probe"

@@ -43,7 +43,7 @@ refused() { # release, what [label]
 |" "$(grep -v 'vpqadmin: not found' "$SB/err"; echo "|")"
   check_not_contains "$name: message 61 not on stdout" "wrong version" "$(cat "$SB/out")"
   check "$name: work directory removed" sb_test ! -e /tmp/OrvelInstall
-  check_contains "$name: refused after staging" "cp -p /cdrom/orvel/pkg_tar.aa" \
+  check_contains "$name: refused after staging" "cp -p '/cdrom/orvel/pkg_tar.aa'" \
     "$(sb_cat /tmp/setup.log)"
   check_not_contains "$name: nothing unpacked" "uncompress" "$(sb_cat /tmp/setup.log)"
   check_eq "$name: nothing installed or changed" "$before" "$(fingerprint)"

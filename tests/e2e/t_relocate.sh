@@ -53,7 +53,7 @@ check_eq "to /export/opt: the new maker directory has mode 755" 755 \
   "$(sb_sh 'stat -c %a /export/opt/Orvel')"
 check_eq "to /export/opt: the old maker directory stays" directory "$(kind /opt/Orvel)"
 check_eq "to /export/opt: moved before staging" "mv cp" \
-  "$(sb_cat /tmp/setup.log | grep -o 'mv -f -f\|cp -p /cdrom' | sed 's/ .*//' | uniq | head -n 2 | tr '\n' ' ' | sed 's/ $//')"
+  "$(sb_cat /tmp/setup.log | grep -o "mv -f -f\\|cp -p '/cdrom" | sed 's/ .*//' | uniq | head -n 2 | tr '\n' ' ' | sed 's/ $//')"
 check_contains "to /export/opt: files registered under the new base" \
   "/export/opt/Orvel/vpxx/bin/vprint" "$(sb_cat /var/sadm/install/contents)"
 check_eq "to /export/opt: version rewritten" "VERSION=4.50.11" \

@@ -27,8 +27,8 @@ check_not_contains "no error besides the maintenance lines" "ERROR" "$(cat "$SB/
 check "work directory removed" sb_test ! -e /tmp/OrvelInstall
 log=$(sb_cat /tmp/setup.log)
 check_contains "the medium was staged before the user check" \
-  "cp -p /cdrom/orvel/disks /tmp/OrvelInstall" "$log"
-check_contains "the work directory was removed by the clean-up" "rm -rf  /tmp/OrvelInstall" "$log"
+  "cp -p '/cdrom/orvel/disks' '/tmp/OrvelInstall'" "$log"
+check_contains "the work directory was removed by the clean-up" "rm -rf  '/tmp/OrvelInstall'" "$log"
 check_not_contains "nothing was unpacked" "uncompress" "$log"
 check_eq "nothing changed outside /tmp" "" "$(sb_changes | grep -v '^/tmp/')"
 

@@ -47,7 +47,7 @@ md_start
 sb_fake_cmd /usr/bin/ps 'echo "  PID TTY          TIME CMD"'
 
 # Names copied by the last run, in order, from the log.
-copied() { sb_cat /tmp/setup.log | sed -n 's|.*/cp -p /cdrom/[a-z]*/\([^ ]*\) /tmp/OrvelInstall$|\1|p'; }
+copied() { sb_cat /tmp/setup.log | sed -n "s|.*/cp -p '/cdrom/[a-z]*/\\([^ ]*\\)' '/tmp/OrvelInstall'\$|\\1|p"; }
 reset() { # back to a host without the product
   sb_sh 'rm -rf /opt/Orvel /var/sadm /var/spool/Orvel /usr/bin/vpprint /usr/share/doc/orvel-vpxx \
     /tmp/OrvelInstall /tmp/setup.log'
@@ -104,14 +104,14 @@ check_not_contains "listed piece missing: nothing joined" "uncompress" "$(sb_cat
 # A corrupt archive: uncompress fails and ends the run.
 fails "corrupt archive" corrupt ""
 check_contains "corrupt archive: reported on stdout" "ERROR: exit status 1" "$(cat "$SB/out")"
-check_contains "corrupt archive: the failing step" "uncompress  /tmp/OrvelInstall/OrvelSolarisVpxx.tar.Z
+check_contains "corrupt archive: the failing step" "uncompress  '/tmp/OrvelInstall/OrvelSolarisVpxx.tar.Z'
 " "$(sb_cat /tmp/setup.log | grep -A3 uncompress)"
 check_not_contains "corrupt archive: nothing unpacked" "tar xvfp" "$(sb_cat /tmp/setup.log)"
 
 # Uncompressed, the archive is no tar file: tar fails and ends the run.
 fails "not a tar archive" notar ""
 check_contains "not a tar archive: reported on stdout" "ERROR: exit status 2" "$(cat "$SB/out")"
-check_contains "not a tar archive: the failing step" "tar xvfp /tmp/OrvelInstall/OrvelSolarisVpxx.tar" \
+check_contains "not a tar archive: the failing step" "tar xvfp '/tmp/OrvelInstall/OrvelSolarisVpxx.tar'" \
   "$(sb_cat /tmp/setup.log)"
 
 # end_of_list inside a line: the copy goes on with the next line, the joiner stops there,

@@ -28,7 +28,7 @@ check "the work base before -v is made" sb_test -d /big
 check "no work directory is made in it" sb_test ! -e /big/OrvelInstall
 check "the argument after -v is not applied" sb_test ! -e /later
 check_eq "one progress dot for the mkdir, nothing else" "." "$(cat "$SB/out")"
-check_contains "the mkdir is in the log" "mkdir -p /big" "$(sb_cat /tmp/setup.log)"
+check_contains "the mkdir is in the log" "mkdir -p '/big'" "$(sb_cat /tmp/setup.log)"
 
 # -v at the install base position still answers.
 sb_run -- /medium/setup /big2 -v

@@ -7,7 +7,7 @@ sb_start
 sb_put "$SETUP_BIN" /medium/setup 755
 
 # Exactly one log line names the mkdir of the given path, and it ends there.
-mkdir_logged() { sb_cat /tmp/setup.log | grep -qE "/mkdir -p $1\$"; }
+mkdir_logged() { sb_cat /tmp/setup.log | grep -qE "/mkdir -p '$1'\$"; }
 
 for arg in /big/ /big; do
   sb_sh 'rm -rf /big'
