@@ -6,6 +6,8 @@
  * language in the same order as in English, since callers pass their arguments in that
  * order. Message 57 is empty everywhere.
  */
+#include <stdarg.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -673,4 +675,16 @@ const char *nlsSetupStrCvt(int index) {
   if (pSetupMessages == nullptr) pSetupMessages = PickSetupMessages();
   if (index < 0 || index >= SETUP_MESSAGES) return "";
   return pSetupMessages[index];
+}
+
+/* A problem the run steps over, told to the user and kept in the log. */
+void warnUser(const char *fmt, ...) {
+  char text[1024];
+  va_list ap;
+  va_start(ap, fmt);
+  vsnprintf(text, sizeof text, fmt, ap);
+  va_end(ap);
+  fflush(stdout); /* after the progress dots printed so far */
+  fprintf(stderr, "WARNING: %s\n", text);
+  PutLogMsg("WARNING_MSG: %s\n", text);
 }

@@ -132,6 +132,20 @@ void sedEdit(const char *script, const char *name) {
   PutMem(file);
 }
 
+// The launcher /usr/bin/<command> for appDir/name. The command must be a plain file name: a
+// "/" or a "." or ".." would put the launcher somewhere else.
+void writeLauncher(const char *command, const char *name) {
+  if (strchr(command, '/') || strcmp(command, ".") == 0 || strcmp(command, "..") == 0) {
+    warnUser("launcher name \"%s\" is not a plain file name: no launcher written", command);
+    return;
+  }
+  char *launcher = SaveStr("/usr/bin/%s", command);
+  // The launcher's text runs the file by its name, whatever the name holds.
+  GenSimpleScript(launcher, ScriptShShell, SimpleScript, pAppDir, pAppDir,
+                  Quoted(QUOTE_SHELL, "%s", name).str);
+  PutMem(launcher);
+}
+
 // Applies the attribute pairs that follow an action on appDir/name.
 void applyAttributes(const char *name, char **state) {
   bool first = true;
@@ -146,12 +160,9 @@ void applyAttributes(const char *name, char **state) {
       case kMode:
         SysCmd(CMD_CHMOD, LOG_FATAL, "%s %s", word.str, file.str);
         break;
-      case kBat: {
-        char *launcher = SaveStr("/usr/bin/%s", value);
-        GenSimpleScript(launcher, ScriptShShell, SimpleScript, pAppDir, pAppDir, name);
-        PutMem(launcher);
+      case kBat:
+        writeLauncher(value, name);
         break;
-      }
       case kOwner:
         SysCmd(CMD_CHOWN, LOG_FATAL, "-R %s %s", word.str, file.str);
         break;

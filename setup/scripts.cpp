@@ -1,10 +1,17 @@
 // Generated configuration: the application directory and its link under /opt, the flag
-// file naming the print subsystem, the four interface scripts and the launchers.
+// file naming the print subsystem, the four interface scripts and the launchers. A launcher
+// goes into a directory of system programs: it replaces only a launcher of this product and
+// is put in place by a rename, never written through a link.
+#include <errno.h>
+#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "SysCmd.h"
 #include "setup.h"
@@ -28,7 +35,7 @@ bool writeText(FILE *f, const char *shell, const char *tmpl, va_list ap) {
   return ok;
 }
 
-// Writes a script to path and makes it executable. Returns 1 when written; 0 when
+// Writes an interface script to path and makes it executable. Returns 1 when written; 0 when
 // the file cannot be opened (OpenFile reports it) or the text could not be written whole (a
 // cut script is never made executable).
 int writeScript(const char *path, const char *shell, const char *tmpl, ...) {
@@ -45,6 +52,89 @@ int writeScript(const char *path, const char *shell, const char *tmpl, ...) {
   }
   chmod(path, 0755);
   return 1;
+}
+
+// What every script of this product begins with: the shell line and the banner up to the
+// year, the same whatever year an earlier run wrote.
+std::string ownHead(const char *shell) {
+  const char *year = strchr(ScriptBanner, '%');
+  return std::string(shell) + "\n" +
+         std::string(ScriptBanner, year ? year - ScriptBanner : strlen(ScriptBanner));
+}
+
+// True when the launcher may be put at path: nothing is there, or a regular file that begins
+// with head (a launcher an earlier run wrote). A link, a device, a directory or a program
+// of the system is left alone, with a warning.
+bool mayReplace(const char *path, const std::string &head) {
+  struct stat st;
+  if (lstat(path, &st) != 0) {
+    if (errno == ENOENT) return true;
+    warnUser("%s cannot be examined (%s): no launcher written there", path, strerror(errno));
+    return false;
+  }
+  const char *why = NULL;
+  if (S_ISLNK(st.st_mode)) {
+    why = "is a symbolic link";
+  } else if (!S_ISREG(st.st_mode)) {
+    why = "is not a regular file";
+  } else {
+    std::string text(head.size(), '\0');
+    size_t got = 0;
+    int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    while (fd >= 0 && got < text.size()) {
+      ssize_t n = read(fd, &text[got], text.size() - got);
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    if (fd >= 0) close(fd);
+    if (got != text.size() || text != head) why = "was not written by setup";
+  }
+  if (why) warnUser("%s %s: left alone, no launcher written there", path, why);
+  return why == NULL;
+}
+
+// Writes the launcher into a new file beside path (created afresh, never through a link),
+// makes it executable and renames it over path. False, reported, when a step failed; the
+// new file is then removed and path stays as it was.
+bool writeLauncher(const char *path, const char *shell, const char *tmpl, ...) {
+  std::string dir = path, name = path;
+  size_t slash = dir.rfind('/');
+  if (slash == std::string::npos) {
+    dir = ".";
+  } else {
+    dir.erase(slash == 0 ? 1 : slash);
+    name.erase(0, slash + 1);
+  }
+  std::string fresh = dir + "/." + name + "." + std::to_string(getpid()) + ".new";
+  int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
+  FILE *f = fd >= 0 ? fdopen(fd, "w") : NULL;
+  bool ok = f != NULL;
+  if (ok) {
+    va_list ap;
+    va_start(ap, tmpl);
+    ok = writeText(f, shell, tmpl, ap);
+    va_end(ap);
+    if (fflush(f) != 0 || fchmod(fd, 0755) != 0) ok = false;
+  }
+  int err = errno;
+  if (f) {
+    if (fclose(f) != 0 && ok) {
+      ok = false;
+      err = errno;
+    }
+  } else if (fd >= 0) {
+    close(fd);
+  }
+  if (ok && rename(fresh.c_str(), path) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    if (fd >= 0) unlink(fresh.c_str());
+    fprintf(stderr, "ERROR: couldn't write %s: %s\n", path, strerror(err));
+    PutLogMsg("ERROR: couldn't write %s: %s\n", path, strerror(err));
+  }
+  return ok;
 }
 
 }  // namespace
@@ -117,6 +207,6 @@ int generateOrvelVSFScript(const char *path, const char *shell, const char *tmpl
 
 const char *GenSimpleScript(const char *path, const char *shell, const char *tmpl, const char *a1,
                             const char *a2, const char *a3) {
-  writeScript(path, shell, tmpl, a1, a2, a3);
-  return path;
+  if (!mayReplace(path, ownHead(shell))) return NULL;
+  return writeLauncher(path, shell, tmpl, a1, a2, a3) ? path : NULL;
 }

@@ -651,6 +651,61 @@ TEST_F(ScriptsTest, LauncherRunsTheProgramFromTheApplicationDirectory) {
   EXPECT_EQ(Env()["VPrintFileSourceDir"], work);
 }
 
+/* What stands where a launcher goes decides: nothing, or a launcher of an earlier run (of
+ * another year), gets the new launcher through a rename; a link, a directory or a program
+ * that is not this product's is left as it was, with a warning, and no new file is left. */
+TEST_F(ScriptsTest, LauncherReplacesOnlyAnEarlierLauncher) {
+  const std::string victim = dir_ + "/victim", earlier = std::string(ScriptShShell) + "\n" +
+                                                         std::string(ScriptBanner).substr(0, 300);
+  const struct {
+    const char *name;
+    std::string before;  /* "" nothing, "->X" a link to X, "/" a directory, else the text */
+    const char *warning; /* null: replaced */
+  } cases[] = {
+      {"new", "", nullptr},
+      {"earlier", earlier, nullptr},
+      {"link", "->" + victim, "is a symbolic link"},
+      {"dangling", "->" + dir_ + "/nowhere", "is a symbolic link"},
+      {"dir", "/", "is not a regular file"},
+      {"system", "#!/bin/sh\necho system program\n", "was not written by setup"},
+      {"short", "#!/bin/sh\n", "was not written by setup"},
+  };
+  WriteFile(victim, "precious\n");
+  flUseLog = 1;
+  umask(077);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_ + "/launch/" + c.name;
+    fs::create_directories(dir_ + "/launch");
+    if (c.before.rfind("->", 0) == 0)
+      fs::create_symlink(c.before.substr(2), path);
+    else if (c.before == "/")
+      fs::create_directory(path);
+    else if (!c.before.empty())
+      WriteFile(path, c.before);
+    testing::internal::CaptureStderr();
+    const char *got =
+        GenSimpleScript(path.c_str(), ScriptShShell, SimpleScript, pAppDir, pAppDir, "vtool");
+    const std::string err = testing::internal::GetCapturedStderr();
+    if (c.warning == nullptr) {
+      EXPECT_EQ(got, path.c_str());
+      EXPECT_EQ(err, "");
+      EXPECT_NE(ReadFile(path).find("exec " + app_ + "/vtool $*"), std::string::npos);
+      EXPECT_EQ(Mode(path), 0755);
+    } else {
+      EXPECT_EQ(got, nullptr);
+      EXPECT_EQ(err,
+                "WARNING: " + path + " " + c.warning + ": left alone, no launcher written there\n");
+      EXPECT_NE(ReadFile("/tmp/" + name_ + ".log").find("WARNING_MSG: " + path), std::string::npos);
+    }
+    fs::remove_all(dir_ + "/launch/" + c.name);
+    EXPECT_TRUE(fs::is_empty(dir_ + "/launch")); /* no new file left behind */
+  }
+  umask(022);
+  flUseLog = 0;
+  EXPECT_EQ(ReadFile(victim), "precious\n");
+}
+
 TEST_F(ScriptsTest, FlagFileNamesThePrintSubsystem) {
   const std::string flag = app_ + "/.vp_cfg";
   const std::string noCups =
@@ -750,8 +805,7 @@ TEST_F(ScriptsTest, GeneratorsAnswerZeroWhenTheFileCannotBeOpened) {
   EXPECT_EQ(generatev4v5DriverScript(path.c_str(), ScriptShShell, pv4DriverScript), 0);
   EXPECT_EQ(generatev4v5DriverScript(path.c_str(), ScriptShShell, pv5DriverScript), 0);
   EXPECT_EQ(generateOrvelVSFScript(path.c_str(), ScriptShShell, OrvelVSFScript, "/s"), 0);
-  EXPECT_EQ(GenSimpleScript(path.c_str(), ScriptShShell, SimpleScript, "/a", "/a", "x"),
-            path.c_str());
+  EXPECT_EQ(GenSimpleScript(path.c_str(), ScriptShShell, SimpleScript, "/a", "/a", "x"), nullptr);
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find(path), std::string::npos) << err;
   EXPECT_FALSE(fs::exists(dir_ + "/missing"));

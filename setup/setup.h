@@ -68,6 +68,8 @@ extern const char *const NLS_PORTUGUESE[SETUP_MESSAGES];
 
 /* Text of message index (0..70) in the language picked from LANG at the first call. */
 const char *nlsSetupStrCvt(int index);
+/* "WARNING: <text>" on standard error and "WARNING_MSG: <text>" in the log; the run goes on. */
+void warnUser(const char *fmt, ...) UTILS_PRINTF(1, 2);
 
 /* ---- Readiness checks (checks.cpp) ---- */
 
@@ -145,7 +147,10 @@ int generateOrvelPrintvpxxScript(const char *path, const char *shell, const char
 int generatev4v5DriverScript(const char *path, const char *shell, const char *tmpl);
 int generateOrvelVSFScript(const char *path, const char *shell, const char *tmpl,
                            const char *spoolDir);
-/* Writes a launcher from tmpl and its three arguments; returns path. */
+/* Writes a launcher at path from tmpl and its three arguments: a new file (never opened
+ * through a link), mode 0755, renamed over path. A path that is a link, not a regular file,
+ * or a file this product did not write is left alone with a warning. Returns path, or null
+ * when nothing was written. */
 const char *GenSimpleScript(const char *path, const char *shell, const char *tmpl, const char *a1,
                             const char *a2, const char *a3);
 

@@ -65,7 +65,7 @@ check_eq "launcher /usr/bin/vpprint: mode 755" 755 "${MODE[/usr/bin/vpprint]}"
 check_eq "launcher: shell line" "#!/bin/sh" "$(printf '%s\n' "$launcher" | head -n 1)"
 check_contains "launcher: banner carries the year" "$year" "$launcher"
 check_contains "launcher: changes to the application directory" "cd $app" "$launcher"
-check_contains "launcher: runs the listed file" "exec $app/vpprint \$*" "$launcher"
+check_contains "launcher: runs the listed file" "exec $app/'vpprint' \$*" "$launcher"
 check_contains "launcher: exports the caller's directory" "export VPrintFileSourceDir" "$launcher"
 check_eq "the listed file was copied with mode 755" 755 "${MODE[$app/vpprint]}"
 sb_run -C /var -- /usr/bin/vpprint a b

@@ -100,7 +100,7 @@ check_eq "newdir: made, then mode 777; the second newdir line does nothing" 777 
 check_eq "after checkps with nothing running, the line's file is there" "tool ran" \
   "$(sb_run -- $app/tool && cat "$SB/out")"
 check_eq "bat: launcher mode 755" 755 "${MODE[/usr/bin/orveltool]}"
-check_contains "bat: launcher runs the file" "exec $app/tool \$*" "$(sb_cat /usr/bin/orveltool)"
+check_contains "bat: launcher runs the file" "exec $app/'tool' \$*" "$(sb_cat /usr/bin/orveltool)"
 check_eq "link: a symbolic link to the file" "$app/tool" \
   "$(sb_sh 'readlink /usr/bin/orveltool-link')"
 check_eq "owner and group" daemon:daemon "$(owner $app/owned.txt)"
