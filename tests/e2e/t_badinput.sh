@@ -1,10 +1,10 @@
 #!/bin/bash
 # Bad archive contents: no pkg.list on a fresh install and no pkgmap on an upgrade end the
 # run with "ERROR: can't open file, <path>" on standard error and status 0; a pkgmap full of
-# junk (binary bytes, short and overlong lines, tabs, CR-LF, a path too long for the 512-byte
-# command lines, shell text in paths) upgrades what it can, writes nothing anywhere else, and
-# does not crash. An installation whose package record is gone upgrades without making up an
-# empty pkginfo.
+# junk (binary bytes, short lines, lines too long to read, tabs, CR-LF, a path too long for
+# the 512-byte command lines, shell text in paths) upgrades what it can, writes nothing
+# anywhere else, and does not crash. An installation whose package record is gone upgrades
+# without making up an empty pkginfo.
 . "$SOURCE_DIR/tests/e2e/sandbox.sh"
 . "$SOURCE_DIR/tests/e2e/install_lib.sh"
 il_start
@@ -40,6 +40,7 @@ mkdir -p "$junk/TLVNvpxx/reloc/${long%/*}"
 echo dollar >"$junk/TLVNvpxx/reloc/vpxx/Foo\$Bar.class"
 echo parens >"$junk/TLVNvpxx/reloc/vpxx/a(b).txt"
 echo long >"$junk/TLVNvpxx/reloc/$long"
+echo hidden | tee "$junk/TLVNvpxx/reloc/vpxx/hidden" >"$junk/TLVNvpxx/reloc/vpxx/skipped"
 {
   cat "$junk/TLVNvpxx/pkgmap"
   for i in $(seq 1 255); do printf "\\$(printf %o "$i")"; done
@@ -47,6 +48,10 @@ echo long >"$junk/TLVNvpxx/reloc/$long"
   printf '1\tf\tnone\tvpxx/README\t0600\troot\troot\r\n'
   echo "1 f none $long 0644 root root 5 5 5"
   printf '1 f none vpxx/%s 0644 root root\n' "$(printf 'x%.0s' $(seq 1 600))"
+  # Over-long: skipped whole; the rest past 510 characters would read as a line of its own.
+  pad="1 f none vpxx/skipped 0644 root root "
+  printf '%s%s1 f none vpxx/hidden 0644 root root\n' "$pad" \
+    "$(printf '9%.0s' $(seq $((${#pad} + 1)) 510))"
   printf '1 f none vpxx/bin/vprint 0755 root root \0 trailing\n'
   echo '1 f none vpxx/Foo$Bar.class 0644 root root'
   echo '1 f none vpxx/a(b).txt 0644 root root'
@@ -65,6 +70,8 @@ check_contains "junk pkgmap: a command line too long is refused, not cut" \
   "command line too long, not run" "$(cat "$SB/err")"
 check "junk pkgmap: the overlong path was not installed" sb_test ! -e "/opt/Orvel/$long"
 check_not_contains "junk pkgmap: nor registered" "$long" "$(sb_cat /var/sadm/install/contents)"
+check "junk pkgmap: a line longer than 510 characters is skipped, and all of it" \
+  sb_test ! -e $app/skipped -a ! -e $app/hidden
 check_eq "junk pkgmap: a name with \$ is copied as it is" dollar \
   "$(sb_cat "$app/Foo\$Bar.class")"
 check_eq "junk pkgmap: a name with parentheses is copied" parens "$(sb_cat "$app/a(b).txt")"
