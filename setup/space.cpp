@@ -1,9 +1,12 @@
 // Space check: the work area must take the staged and unpacked package, the install area
 // the installed files. Space that a leftover work directory or an installed application
 // directory already takes counts as available; both areas on one partition make one demand.
+#include <float.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <string>
 
 #include "SysCmd.h"
 #include "setup.h"
@@ -13,13 +16,37 @@ namespace {
 constexpr double kMargin = 40;   // added to each size read from the medium
 constexpr double kMinimum = 17;  // free space the install base's partition must exceed
 
-// The number at the start of the medium's size file; ends the run when it is missing.
+// The decimal number at the start of text (after blanks; anything after it is ignored), or
+// -1 when there is none: an empty file, a sign, "nan", "inf", hexadecimal or binary text
+// would otherwise read as 0, as a negative need or as no limit at all.
+double decimalSize(const char *text) {
+  const char *p = text + strspn(text, " \t\r\n");
+  const char *start = p;
+  if (*p == '+') p++;
+  const char *digits = p;
+  p += strspn(p, "0123456789");
+  size_t whole = static_cast<size_t>(p - digits);
+  if (*p == '.') p += 1 + strspn(p + 1, "0123456789");
+  if (whole == 0 && p - digits < 2) return -1;  // no digit at all
+  if (*p == 'e' || *p == 'E') {
+    const char *e = p + 1 + (p[1] == '+' || p[1] == '-');
+    size_t n = strspn(e, "0123456789");
+    if (n > 0) p = e + n;
+  }
+  std::string number(start, p);
+  double size = strtod(number.c_str(), NULL);
+  return size >= 0 && size <= DBL_MAX ? size : -1;
+}
+
+// The size the medium's file gives, plus the margin; a file that is missing or holds no
+// decimal number ends the run with message 65.
 double readSize(const char *name) {
-  if (!GetFileContent(pPathToSetup, name)) {
+  double size = GetFileContent(pPathToSetup, name) ? decimalSize(LineBuf) : -1;
+  if (size < 0) {
     fputs(nlsSetupStrCvt(65), stdout);
     exit(0);
   }
-  return strtod(LineBuf, NULL) + kMargin;
+  return size + kMargin;
 }
 
 [[noreturn]] void refuseShared(const char *workDir, double need) {
