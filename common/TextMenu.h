@@ -48,6 +48,7 @@
 #ifndef COMMON_TEXTMENU_H
 #define COMMON_TEXTMENU_H
 
+#include <signal.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -275,6 +276,81 @@ int PromptYN(const char *fmt, ...) TEXTMENU_PRINTF(1, 2);
  * most 1023 characters and returns a managed copy (PutMem). At end of input the line is
  * empty. */
 char *PromptUser(const char *prompt, char *buffer);
+
+/* ---- Full-screen picker and its character screen ---- */
+
+/* A character screen: Cols x Rows characters in pData, row after row, no line ends. The
+ * write position is CurX (column, 0-based) and CurY (row, 1-based); the overlay box is
+ * OvlX (column, 0-based), OvlY (row, 1-based), OvlWidth (text characters per line) and
+ * OvlHeight (text lines). pData is managed memory (GetMem) or null. */
+typedef struct TextScreen {
+  int32_t Cols;
+  int32_t Rows;
+  uint32_t CurX;
+  uint32_t CurY;
+  int32_t OvlX;
+  int32_t OvlY;
+  int32_t OvlWidth;
+  int32_t OvlHeight;
+  char *pData;
+} TextScreen;
+
+#define TM_SCREEN_MAX 1024      /* largest Cols and Rows a screen is measured with */
+#define TM_SCREEN_TEXT_SIZE 512 /* WriteString formats at most 511 characters */
+
+/* Sets the write position. Returns screen. */
+TextScreen *SetPosition(TextScreen *screen, int x, int y);
+/* Formats into a 512-byte text and copies it into the buffer at the write position
+ * (a CurY outside 1..Rows counts as 1, a CurX above Cols as 0), running on into the
+ * following rows but never past the buffer's end. The position does not move. Returns
+ * the number of characters copied. */
+int WriteString(TextScreen *screen, const char *fmt, ...) TEXTMENU_PRINTF(2, 3);
+/* Fills height rows from row y (0-based), width columns from column x, with ch; the
+ * rectangle is cut to the buffer. Returns screen. */
+TextScreen *FillArea(TextScreen *screen, int x, int y, int width, int height, int ch);
+/* Moves the terminal cursor to the top left and writes the buffer to standard output row
+ * by row (a "\n" in the buffer ends its row early; the screen's last character is left
+ * out so that the terminal does not scroll), then flushes. Returns screen. */
+TextScreen *Refresh(TextScreen *screen);
+/* Draws a box of "*" on the terminal at (OvlX, OvlY) holding text (OvlWidth characters a
+ * line, OvlHeight lines, a "\n" starts a new line); with wait, a "* Press enter" line
+ * follows and a line of standard input is read. The cursor goes back where it was.
+ * Returns screen. */
+TextScreen *Overlay(TextScreen *screen, const char *text, int wait);
+/* Fills the first 24 rows of 80 characters (fewer on a smaller screen) with the digits 0
+ * to 9 repeating along each row: a test pattern. Returns screen. */
+TextScreen *NumberScreen(TextScreen *screen);
+/* Sets the overlay box. Returns screen. */
+TextScreen *SetOvlInfo(TextScreen *screen, int x, int y, int width, int height);
+
+/* Terminal layer. GetTermInfo measures the terminal of standard output (its window size;
+ * else COLUMNS and LINES; else 80 x 24; at most TM_SCREEN_MAX each way), gives the
+ * screen a buffer of that size (the old pData is released when the size changed), blanks
+ * it and puts the write position at the top left. Returns screen. MoveCursor puts the
+ * terminal cursor at column x (0-based) of row y (1-based), within the screen when one is
+ * given. ClearScreen blanks the buffer and returns screen. */
+TextScreen *GetTermInfo(TextScreen *screen);
+void MoveCursor(TextScreen *screen, int x, int y);
+TextScreen *ClearScreen(TextScreen *screen);
+
+/* ---- Pass phrase ---- */
+
+/* The signal handler caught while GetPassPhrase waited; 0 when none. */
+extern volatile sig_atomic_t signo;
+/* The catcher GetPassPhrase installs: stores sig in signo. */
+void handler(int sig);
+/* Asks for a secret line on the terminal ("/dev/tty") with echo off and returns it as a
+ * new managed string (PutMem), at most 256 characters; the rest of a longer line is read
+ * and dropped. Without a terminal the prompt goes to standard error and the phrase is the
+ * next line of standard input (read through stdio, after anything already buffered). Each
+ * character is waited for at most 60 seconds. SIGINT, SIGHUP, SIGQUIT, SIGTERM, SIGTSTP,
+ * SIGTTIN and SIGTTOU end the read at once; the terminal and the signal actions are
+ * restored, then the signal is passed on to the process: after a stop the question is
+ * asked again; a process that survives the others gets the phrase read so far, with
+ * signo still set. errno on return: 0 at the line end or end of input, ETIMEDOUT, EINTR
+ * (a signal), or the error that ended the read. When echo cannot be switched off nothing
+ * is read: the phrase is empty and the reason is written to standard error. */
+char *GetPassPhrase(const char *prompt);
 
 #ifdef __cplusplus
 }
