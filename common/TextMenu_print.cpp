@@ -92,6 +92,7 @@ void PrintPromptLine(uint16_t flags) {
 }  // namespace
 
 int PrintMenu(TextMenu *menu, int labelWidth, int titleLength) {
+  if (menu == nullptr) return 0;
   fflush(stdout); /* what was printed comes before the clear */
   SysCmd(-CMD_CLEAR, LOG_WARN, "%s", "");
 
