@@ -39,6 +39,7 @@ enum {
   kChooseTrays,
   kBanner, /* H0{12}: no banner text without a banner page */
   kBannerText,
+  kTrayMask, /* hidden: kind-10 values are not stored, so the mask is kept here as well */
   kApply,
   kQuit,
   kTopCount
@@ -48,7 +49,7 @@ enum {
 char connectionChoices[] = "_Network,_Serial,_Parallel, USB (no driver)";
 char paperChoices[] = "_A4,_Letter,_Legal";
 char duplexChoices[] = "_Off,_Long edge,_Short edge";
-char trayChoices[] = "_Tray 1,_Tray 2,_Manual feed";
+char trayChoices[] = "_None,_Tray 2,_Tray 3,_Manual feed";
 char bannerChoices[] = "_No,_Yes";
 char protocolChoices[] = "_RAW,_LPD,_IPP";
 char baudChoices[] = "_9600,_19200,_38400,_115200";
@@ -106,12 +107,13 @@ void *KeepSerial(TextMenu *menu) {
 void *KeepNetworkItem(TextMenu *menu, TextMenuItem *) { return KeepNetwork(menu); }
 void *KeepSerialItem(TextMenu *menu, TextMenuItem *) { return KeepSerial(menu); }
 
-/* Kind 7: switches trays on or off; the numbers follow the item number ("10 1,3") or are
- * asked for. A null result tells the engine that something changed. */
+/* Kind 7: switches extra trays on or off; the numbers follow the item number ("10 2,4") or
+ * are asked for. Choice 1 "None" stands alone: the mask 1 shows as "none". A null result
+ * tells the engine that something changed. */
 void *ChooseTrays(TextMenu *menu, TextMenuItem *) {
   std::string numbers = pOption != nullptr ? pOption : "";
   if (numbers.empty()) {
-    char *typed = PromptUser("Tray numbers to switch on or off (for example 1,3): ", nullptr);
+    char *typed = PromptUser("Trays to switch on or off (2 to 4, for example 2,4): ", nullptr);
     numbers = typed;
     PutMem(typed);
   }
@@ -121,11 +123,14 @@ void *ChooseTrays(TextMenu *menu, TextMenuItem *) {
     if (*p < '1' || *p > '9') continue;
     int n = atoi(p);
     while (p[1] >= '0' && p[1] <= '9') ++p;
-    if (n >= 1 && n <= trays.ChoiceCnt) mask ^= 1u << (n - 1);
+    if (n == 1) mask = 1;
+    if (n >= 2 && n <= trays.ChoiceCnt) mask = (mask ^ 1u << (n - 1)) & ~1u;
   }
+  if (mask == 0) mask = 1;
   if (mask == static_cast<uint32_t>(trays.Value)) return menu; /* nothing changed */
   trays.Previous = trays.Value;
   trays.Value = mask;
+  menu->pItems[kTrayMask].Value = mask;
   ProcessStateFormat(menu, kTrays);
   return nullptr;
 }
@@ -160,6 +165,7 @@ void *ApplyQueue(TextMenu *menu) {
     status = 1;
     return nullptr;
   }
+  menu->pItems[kTrays].Value = it[kTrayMask].Value != 0 ? it[kTrayMask].Value : 1;
   printf("\nQueue \"%s\" (%s)\n", Text(it[kName]), Text(it[kDescription]));
   const std::string connection = Choice(connectionChoices, it[kConnection].Value);
   printf("  connection:  %s", connection.c_str());
@@ -172,7 +178,7 @@ void *ApplyQueue(TextMenu *menu) {
   printf("\n  paper:       %s, darkness %.1f, duplex %s\n",
          Choice(paperChoices, it[kPaper].Value).c_str(), TextMenuFloat(it[kDarkness].Value),
          Choice(duplexChoices, it[kDuplex].Value).c_str());
-  printf("  trays:      ");
+  printf("  extra trays:");
   for (int k = 0; k < it[kTrays].ChoiceCnt; ++k)
     if (static_cast<uint32_t>(it[kTrays].Value) >> k & 1u)
       printf(" %s", Choice(trayChoices, k).c_str());
@@ -199,7 +205,7 @@ void *QuitWithoutApplying(TextMenu *, TextMenuItem *) {
 
 void BuildMenus() {
   TextMenuItem *t = topItems;
-  t[kIntro] = Item("Set up a print queue of the Orvel printing services.", TM_KIND_LINE);
+  t[kIntro] = Item("Queue settings", TM_KIND_LINE);
   t[kName] =
       Item("Queue name", TM_KIND_NAME, "Queue name (letters, digits, - and _)", "A(1,32)+-+_");
   t[kDescription] = Item("Description", TM_KIND_TEXT, "Description", "p(0,60)");
@@ -216,7 +222,7 @@ void BuildMenus() {
   t[kDarkness].Default = TextMenuFloatBits(5.0f);
   t[kDuplex] = Item("Duplex", TM_KIND_PICK_ONE);
   t[kDuplex].pChoices = duplexChoices;
-  t[kTrays] = Item("Trays", TM_KIND_PICK_MANY);
+  t[kTrays] = Item("Extra trays", TM_KIND_PICK_MANY);
   t[kTrays].pChoices = trayChoices;
   t[kTrays].Value = 1;
   t[kChooseTrays] = Item("Choose trays", TM_KIND_ACTION);
@@ -225,9 +231,12 @@ void BuildMenus() {
   t[kBanner].pChoices = bannerChoices;
   t[kBannerText] = Item("Banner text", TM_KIND_TEXT, "Banner text", "p(1,40)");
   t[kBannerText].Default = reinterpret_cast<intptr_t>("Printed by Orvel");
-  t[kApply] = Item("~a Apply and leave", TM_KIND_APPLY);
+  t[kTrayMask] = Item("Tray mask", TM_KIND_INT);
+  t[kTrayMask].State = TM_STATE_HIDDEN;
+  t[kTrayMask].Default = 1;
+  t[kApply] = Item("~a Apply", TM_KIND_APPLY);
   t[kApply].Callback = ApplyAndLeave;
-  t[kQuit] = Item("~q Quit without applying", TM_KIND_LEAVE_ACTION);
+  t[kQuit] = Item("~q Quit", TM_KIND_LEAVE_ACTION);
   t[kQuit].Callback = QuitWithoutApplying;
   t[kTopCount] = Item(nullptr, 0);
   topMenu = {"Printer queue set-up",
@@ -243,7 +252,7 @@ void BuildMenus() {
   networkItems[0].Default = reinterpret_cast<intptr_t>(hostDefault);
   networkItems[1] = Item("Protocol", TM_KIND_PICK_ONE);
   networkItems[1].pChoices = protocolChoices;
-  networkItems[2] = Item("~a Apply and return", TM_KIND_APPLY);
+  networkItems[2] = Item("~a Apply", TM_KIND_APPLY);
   networkItems[2].Callback = KeepNetworkItem;
   networkItems[3] = Item(nullptr, 0);
   networkMenu = {
@@ -255,7 +264,7 @@ void BuildMenus() {
   serialItems[1] = Item("Baud rate", TM_KIND_PICK_ONE);
   serialItems[1].pChoices = baudChoices;
   serialItems[1].Default = 3;
-  serialItems[2] = Item("~a Apply and return", TM_KIND_APPLY);
+  serialItems[2] = Item("~a Apply", TM_KIND_APPLY);
   serialItems[2].Callback = KeepSerialItem;
   serialItems[3] = Item(nullptr, 0);
   serialMenu = {"Serial line", TM_TITLE_PLAIN, nullptr,     KeepSerial,
