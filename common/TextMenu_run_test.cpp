@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "NlsUtils.h"
 #include "TextMenu.h"
 #include "TextMenu_session_test.h"
 #include "gtest/gtest.h"
@@ -152,5 +153,29 @@ TEST_F(RunTest, StoringSettings) {
   EXPECT_EQ(s.err.rfind("ERROR: can't open file, .settings\n\ntm_run_test: 25_1016", 0), 0u)
       << s.err;
 }
+
+#ifdef BUILD_DIR
+/* The same menu with the English catalogue built beside the programs. */
+TEST_F(RunTest, EnglishScreenAndDialogues) {
+  Session s = Run("2 99999\n\n\nn\nx\n", [this] {
+    pToolPath = const_cast<char *>(BUILD_DIR);
+    pDrvCoreDB = NlsOpenDB("CoreString", 0);
+    RunMenu(&menu_, nullptr, 1);
+    return 0;
+  });
+  const std::string screen =
+      "<CLEAR>\f\nMain:\n\n"
+      " 1) Name ... []\n\n"
+      " 2) Port ... [515]\n\n"
+      " 3) Colour . [1. Red]\n\n"
+      " 4) Options \n\n"
+      " 5) Grey ... [0]\n\n"
+      " x) Quit \n\n"
+      "\nEnter a selection or s for store settings in a file or <Return> to exit: ";
+  EXPECT_EQ(s.out, screen + "This number must be between 1 to 65535.\nPress <Return> to continue " +
+                       screen + "\nDo you want to exit tm_run_test? [y/n] " + screen);
+  EXPECT_EQ(s.err, "");
+}
+#endif
 
 }  // namespace
