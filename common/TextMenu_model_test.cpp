@@ -4,25 +4,16 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "MemMgr.h"
 #include "TextMenu.h"
+#include "TextMenu_session_test.h"
 #include "gtest/gtest.h"
 #include "utils.h"
 
 namespace {
-
-TextMenuItem Item(const char *label, uint32_t kind, intptr_t def = 0) {
-  TextMenuItem item{};
-  item.pLabel = label;
-  item.Kind = kind;
-  item.Default = def;
-  item.Saved = -1;
-  return item;
-}
 
 int applied = 0;
 std::string appliedNote;
@@ -39,10 +30,11 @@ class SettingsTest : public ::testing::Test {
   void SetUp() override {
     my_name = const_cast<char *>("tm_model_test");
     applied = 0;
-    char pattern[] = "/tmp/tm_model_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     Build();
+  }
+  void TearDown() override {
+    FreeMenu(&top_);
+    FreeMenu(&sub_);
   }
 
   /* The menus as the client wrote them, prepared. */
@@ -65,31 +57,21 @@ class SettingsTest : public ::testing::Test {
     top_ = {"Main", 0, nullptr, nullptr, nullptr, nullptr, top_items_.data(), 0};
     InitMenu(&top_, 0);
   }
-  void TearDown() override {
-    FreeMenu(&top_);
-    FreeMenu(&sub_);
-    EXPECT_EQ(system(("rm -rf " + dir_).c_str()), 0);
-  }
 
   std::string Store() {
-    std::string path = dir_ + "/store";
-    pOut = fopen(path.c_str(), "w");
+    char *buf = nullptr;
+    size_t len = 0;
+    pOut = open_memstream(&buf, &len);
     EXPECT_EQ(StoreMenu(&top_), 1);
     fclose(pOut);
     pOut = nullptr;
-    FILE *f = fopen(path.c_str(), "r");
-    std::string text(8192, '\0');
-    text.resize(fread(&text[0], 1, text.size(), f));
-    fclose(f);
+    std::string text(buf, len);
+    free(buf);
     return text;
   }
 
-  void Load(const std::string &text) {
-    std::string path = dir_ + "/load";
-    FILE *f = fopen(path.c_str(), "w");
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
-    ASSERT_EQ(OpenInputFile(path.c_str(), REPORT_WARN), 1);
+  void Load(std::string text) {
+    pIn = fmemopen(&text[0], text.size(), "r");
     LoadMenu(&top_);
     CloseInputFile(0);
   }
@@ -99,7 +81,6 @@ class SettingsTest : public ::testing::Test {
     return text != nullptr ? text : "(null)";
   }
 
-  std::string dir_;
   char colours_[16] = "_Red,_Green";
   std::vector<TextMenuItem> top_items_, sub_items_;
   TextMenu top_{}, sub_{};
@@ -169,58 +150,38 @@ TEST_F(SettingsTest, StoredTreeIsExactAndLoadsBackWhole) {
 }
 
 TEST_F(SettingsTest, DamagedLinesAreSkippedAndTheRestLoads) {
-  const std::string longText(300, 'a');
-  struct Case {
+  const std::string a300(300, 'a');
+  const struct {
     std::string file;
-    std::function<void(SettingsTest *)> check;
+    intptr_t port;
+    uint32_t portKind, portState;
+    std::string name, note;
+    int applied;
+  } cases[] = {
+      {"9[1] 13 0\n-1[1] 13 0\nx[1] 13 0\n2[4] 13 0\n", 4, 13, 0, "lp0", "(null)", 0},
+      {"2[5] 8 0\n2[6] 12 0\n2[7] 13 9\n", 7, 13, 0, "lp0", "(null)", 0},
+      {"2[7] 9 1\n", 7, 9, 1, "lp0", "(null)", 0},
+      {"1[7] 13 0\n2[abc] 13 0\n2[99999999999] 13 0\n", 515, 13, 0, "7", "(null)", 0},
+      {"}\n3{\n2[9] 13 0\n4{\n}\n}\n2[8] 13 0\n0[x] 12 0\n", 8, 13, 0, "lp0", "(null)", 0},
+      {"1[" + a300 + "] 11 0\r\n2[3] 13 0\r\n", 3, 13, 0, a300.substr(0, 255), "(null)", 0},
+      {"1[" + std::string(600, 'b') + "] 11 0\n4[nan] 14 0\n4[x1] 14 0\n", 515, 13, 0, "lp0",
+       "(null)", 0},
+      {"5{\n2{\n5{\n0[deep] 12 0\n}\n}\n}\n", 515, 13, 0, "lp0", "deep", 2},
   };
-  const std::vector<Case> cases = {
-      {"9[1] 13 0\n-1[1] 13 0\nx[1] 13 0\n2[4] 13 0\n",
-       [](SettingsTest *t) { EXPECT_EQ(t->top_items_[2].Value, 4); }},
-      {"2[5] 8 0\n2[6] 12 0\n",
-       [](SettingsTest *t) {
-         EXPECT_EQ(t->top_items_[2].Value, 6);
-         EXPECT_EQ(t->top_items_[2].Kind, static_cast<uint32_t>(TM_KIND_INT));
-       }},
-      {"2[7] 9 1\n",
-       [](SettingsTest *t) {
-         EXPECT_EQ(t->top_items_[2].Kind, static_cast<uint32_t>(TM_KIND_PICK_ONE));
-         EXPECT_EQ(t->top_items_[2].State, 1u);
-         EXPECT_EQ(t->top_items_[2].Value, 7);
-       }},
-      {"1[7] 13 0\n2[abc] 13 0\n2[99999999999] 13 0\n2[1] 13 7\n",
-       [](SettingsTest *t) {
-         EXPECT_EQ(t->Text(t->top_, 1), "7");
-         EXPECT_EQ(t->top_items_[1].Kind, static_cast<uint32_t>(TM_KIND_NAME));
-         EXPECT_EQ(t->top_items_[2].Value, 1);
-         EXPECT_EQ(t->top_items_[2].State, 0u);
-       }},
-      {"}\n3{\n2[9] 13 0\n4{\n}\n}\n2[8] 13 0\n0[x] 12 0\n",
-       [](SettingsTest *t) {
-         EXPECT_EQ(t->top_items_[2].Value, 8);
-         EXPECT_EQ(applied, 0);
-       }},
-      {"1[" + longText + "] 11 0\r\n2[3] 13 0\r\n",
-       [&](SettingsTest *t) {
-         EXPECT_EQ(t->Text(t->top_, 1), longText.substr(0, 255));
-         EXPECT_EQ(t->top_items_[2].Value, 3);
-       }},
-      {"1[" + std::string(600, 'b') + "] 11 0\n4[nan] 14 0\n4[x1] 14 0\n",
-       [](SettingsTest *t) {
-         EXPECT_EQ(t->Text(t->top_, 1), "lp0");
-         EXPECT_EQ(TextMenuFloat(t->top_items_[4].Value), 2.5f);
-       }},
-      {"5{\n2{\n5{\n0[deep] 12 0\n}\n}\n}\n",
-       [](SettingsTest *t) { EXPECT_EQ(t->Text(t->sub_, 0), "deep"); }},
-  };
-  for (const Case &c : cases) {
+  for (const auto &c : cases) {
     SCOPED_TRACE(c.file.substr(0, 60));
     FreeMenu(&top_);
     FreeMenu(&sub_);
     Build();
     applied = 0;
     Load(c.file);
-    c.check(this);
+    EXPECT_EQ(top_items_[2].Value, c.port);
+    EXPECT_EQ(top_items_[2].Kind, c.portKind);
+    EXPECT_EQ(top_items_[2].State, c.portState);
+    EXPECT_EQ(Text(top_, 1), c.name);
+    EXPECT_EQ(Text(sub_, 0), c.note);
+    EXPECT_EQ(applied, c.applied);
+    EXPECT_EQ(TextMenuFloat(top_items_[4].Value), 2.5f);
   }
 }
 
@@ -230,31 +191,6 @@ TEST_F(SettingsTest, StoringNeedsAStreamAndStopsAtACycle) {
   std::string text = Store();
   EXPECT_EQ(text.find("5{"), text.rfind("5{"));
   EXPECT_EQ(text.find("2{"), std::string::npos) << text; /* the way back to the top */
-}
-
-TEST_F(SettingsTest, BatchRunLoadsThenAppliesOrRunsTheLeaveAction) {
-  static int leaveCalls = 0;
-  static int applyCalls = 0;
-  top_items_[6].Kind = TM_KIND_LEAVE_ACTION;
-  top_items_[6].Callback = [](TextMenu *, TextMenuItem *) -> void * {
-    ++leaveCalls;
-    return nullptr;
-  };
-  top_.ApplyFunc = [](TextMenu *menu) -> void * {
-    applyCalls += menu->pItems[2].Value == 42;
-    return nullptr;
-  };
-  FILE *f = fopen((dir_ + "/batch").c_str(), "w");
-  fputs("2[42] 13 0\n", f);
-  fclose(f);
-  EXPECT_EQ(RunMenu(&top_, (dir_ + "/batch").c_str(), 0), 0);
-  EXPECT_EQ(applyCalls, 1);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(RunMenu(&top_, (dir_ + "/missing").c_str(), 0), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "WARNING: can't open file, " + dir_ + "/missing\n");
-  EXPECT_EQ(leaveCalls, 1);
-  EXPECT_EQ(applyCalls, 1);
 }
 
 }  // namespace

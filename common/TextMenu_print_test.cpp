@@ -10,16 +10,6 @@
 
 namespace {
 
-TextMenuItem Item(const char *label, uint32_t kind, intptr_t def = 0, uint32_t state = 0) {
-  TextMenuItem item{};
-  item.pLabel = label;
-  item.Kind = kind;
-  item.Default = def;
-  item.State = state;
-  item.Saved = -1;
-  return item;
-}
-
 class PrintTest : public MenuSessionTest {
  protected:
   void SetUp() override {

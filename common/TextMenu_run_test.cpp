@@ -13,15 +13,6 @@
 
 namespace {
 
-TextMenuItem Item(const char *label, uint32_t kind, intptr_t def = 0) {
-  TextMenuItem item{};
-  item.pLabel = label;
-  item.Kind = kind;
-  item.Default = def;
-  item.Saved = -1;
-  return item;
-}
-
 void *PortChanged(TextMenu *, TextMenuItem *) {
   printf("[port cb]");
   return nullptr;

@@ -1,5 +1,5 @@
-/* Test support for the menu engine: scripted sessions. Each session runs in a forked child
- * whose standard input is a text and whose standard output and error are captured, so that
+/* Test support for the menu engine: test items and scripted sessions. Each session runs in a forked
+ * child whose standard input is a text and whose standard output and error are captured, so that
  * screens are compared byte for byte, SysError and exit() end only the child, and the
  * engine's process-wide state starts fresh every time. "clear" is a fake that prints
  * "<CLEAR>", so a screen shows where the terminal was cleared. */
@@ -16,6 +16,17 @@
 #include "TextMenu.h"
 #include "fake_commands_test.h"
 #include "utils.h"
+
+/* An item of a test menu: label, kind, Default and state; no saved value. */
+inline TextMenuItem Item(const char *label, uint32_t kind, intptr_t def = 0, uint32_t state = 0) {
+  TextMenuItem item{};
+  item.pLabel = label;
+  item.Kind = kind;
+  item.Default = def;
+  item.State = state;
+  item.Saved = -1;
+  return item;
+}
 
 struct Session {
   std::string out, err;

@@ -263,7 +263,7 @@ void BuildMenus() {
   serialItems[0].Default = reinterpret_cast<intptr_t>(deviceDefault);
   serialItems[1] = Item("Baud rate", TM_KIND_PICK_ONE);
   serialItems[1].pChoices = baudChoices;
-  serialItems[1].Default = 3;
+  serialItems[1].Default = serialItems[1].Value = 3; /* stored as it is until the menu runs */
   serialItems[2] = Item("~a Apply", TM_KIND_APPLY);
   serialItems[2].Callback = KeepSerialItem;
   serialItems[3] = Item(nullptr, 0);

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs menudemo on scripted input (a name refused, a number out of range, a sub-menu chosen
 # by the connection, items hidden and greyed out by state formats, the trays action, the
-# apply question) and compares its last screen, the summary and the stored settings file
-# exactly; then a batch run from that file, an unreadable file and a wrong argument.
+# leave and apply questions) and compares its last screen, the summary and the stored
+# settings file exactly; then a batch run from that file, an unreadable file and a wrong
+# argument.
 # Environment: MENUDEMO (the binary; the catalogue lies beside it), SOURCE_DIR.
 set -u
 src=${SOURCE_DIR:-$(cd "$(dirname "$0")/.." && pwd)}
@@ -32,9 +33,6 @@ check "session: status 0" test $? = 0
 check "session: nothing on stderr" test ! -s err
 check "session: the name refused" grep -qFx 'This text may contain "abc..zABC..Z012..9-_"' out
 check "session: the port refused" grep -qF 'exit: This number must be between 1 to 65535.' out
-check "session: the sub-menu's return question" \
-  grep -qF 'Do you want to return to Printer queue set-up menu? [y/n] ' out
-check "session: the first leave question" grep -qF 'Do you want to exit menudemo? [y/n] ' out
 
 cat >settings <<'END'
 1[lp0] 11 0
@@ -94,12 +92,6 @@ check "unreadable file: status 1" test $? = 1 -a ! -s out
 printf '%s\n' "WARNING: can't open file, missing.settings" \
   'menudemo: the settings file could not be read: nothing applied' >want
 check "unreadable file: the messages" cmp -s err want
-
-rm -f queue.settings
-: | "$bin" >out 2>err
-check "end of input: status 1" test $? = 1
-check "end of input: the report" grep -q '^menudemo: reading from standard input : ' err
-check "end of input: nothing stored" test ! -e queue.settings
 
 "$bin" -x >out 2>err
 check "wrong argument: status 2 and the usage" test $? = 2 -a ! -s out -a -s err
