@@ -10,6 +10,7 @@
 #include <cmath>
 #include <string>
 
+#include "HelpTty.h"
 #include "MemMgr.h"
 #include "NlsUtils.h"
 #include "TextMenu.h"
@@ -22,10 +23,9 @@ using namespace textmenu;
 
 namespace textmenu {
 
-/* "h" in a menu with TM_FLAG_HELP: the terminal help takes over here with pTtyHtmlName,
- * pTtyHtmlData and pTtyHtmlTitle. Without the help viewer there is no help file to show,
- * so nothing happens and the menu is printed again. */
-void OpenMenuHelp() {}
+/* "h" in a menu with TM_FLAG_HELP: the terminal help runs over pTtyHtmlName (nothing
+ * happens without one); the menu is printed again when the user leaves it. */
+void OpenMenuHelp() { TtyHtmlHelp(pTtyHtmlName, pTtyHtmlData, pTtyHtmlTitle); }
 
 /* Selecting a pick-many item: the full-screen picker takes over here. Without it the
  * selection changes nothing (result 0); clients change the mask from an action item. */

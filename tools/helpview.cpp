@@ -1,24 +1,34 @@
-/* helpview: prints a help file's pages as the terminal help lays them out.
+/* helpview: shows a help file as the terminal help does.
  *
- * Usage: helpview FILE [PAGE]. Prints the page PAGE (a number from 1, or a page name) of
- * FILE, or every page with a form feed between pages, each followed by the targets of its
- * links, numbered in order ("[1] target"). FILE#anchor prints the page of that anchor.
- * Exit status: 0 done, 1 the file or the page cannot be had, 2 wrong usage. */
+ * Usage: helpview [-d] FILE [PAGE]. On a terminal, helpview FILE runs the help menu over
+ * FILE (FILE#anchor starts at that anchor): the page text, its links as numbered items,
+ * and Exit Help, Contents and Back. With -d, with PAGE, or when standard output is not a
+ * terminal it prints instead: the page PAGE (a number from 1, or a page name) of FILE, or
+ * every page with a form feed between pages, each followed by the targets of its links,
+ * numbered in order ("[1] target"); FILE#anchor prints the page of that anchor.
+ * Exit status: 0 done, 1 the file or the page cannot be had (or end of input in the menu),
+ * 2 wrong usage. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
+#include "HelpTty.h"
+#include "NlsUtils.h"
 #include "html.h"
 #include "utils.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "usage: helpview FILE [PAGE]\n"
-    "Prints the help file FILE as the terminal help shows it: every page, separated by a\n"
-    "form feed, or only PAGE (a number from 1, or the name given by page=\"...\"). FILE#NAME\n"
-    "prints the page named NAME or holding the anchor NAME. Each page ends with the\n"
-    "targets of its links, numbered as the help menu numbers them: [1] target.\n";
+    "usage: helpview [-d] FILE [PAGE]\n"
+    "On a terminal, shows the help file FILE as the terminal help: a menu of its page\n"
+    "with the links as numbered items, e (Exit Help), c (Contents) and b (Back).\n"
+    "With -d, with PAGE or when the output is not a terminal, prints FILE as the help\n"
+    "shows it: every page, separated by a form feed, or only PAGE (a number from 1, or\n"
+    "the name given by page=\"...\"). FILE#NAME starts at (prints) the page named NAME or\n"
+    "holding the anchor NAME. Each printed page ends with the targets of its links,\n"
+    "numbered as the help menu numbers them: [1] target.\n";
 
 /* Prints the page's text and the targets of its links. */
 void PrintPage(const HtmlPage *page) {
@@ -55,6 +65,11 @@ int main(int argc, char **argv) {
     fputs(kUsage, stdout);
     return 0;
   }
+  const bool dump = argc > 1 && strcmp(argv[1], "-d") == 0;
+  if (dump) {
+    --argc;
+    ++argv;
+  }
   if (argc < 2 || argc > 3 || argv[1][0] == '-') {
     fputs(kUsage, stderr);
     return 2;
@@ -64,6 +79,12 @@ int main(int argc, char **argv) {
   if (!file) {
     fprintf(stderr, "Error in reading HTML file %s\n", name);
     return 1;
+  }
+  if (!dump && argc == 2 && isatty(STDOUT_FILENO)) {
+    pDrvCoreDB = NlsOpenDB("CoreString", 0);
+    TtyHtmlHelp(name, nullptr, "Help");
+    if (pDrvCoreDB) DbTClose(pDrvCoreDB);
+    return 0;
   }
   if (argc == 3) {
     HtmlPage *page = FindPage(file, argv[2]);

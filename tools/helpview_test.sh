@@ -1,5 +1,6 @@
 #!/bin/bash
 # Runs helpview on the sample help file and on bad arguments; compares the output exactly.
+# Its output is not a terminal, so it prints (the help menu on a terminal: HelpTty_test).
 # Environment: HELPVIEW (the binary), SOURCE_DIR (the source tree).
 set -u
 src=${SOURCE_DIR:-$(cd "$(dirname "$0")/.." && pwd)}
@@ -30,6 +31,9 @@ check "whole file: status 0" test $? = 0
 check "whole file: the expected text" cmp -s "$tmp/all" "$expected"
 check "whole file: nothing on stderr" test ! -s "$tmp/err"
 
+"$bin" -d "$help" >"$tmp/dump"
+check "-d: the expected text" cmp -s "$tmp/dump" "$expected"
+
 expected_page 2 >"$tmp/page2"
 "$bin" "$help" 2 >"$tmp/by_number"
 check "page by number" cmp -s "$tmp/by_number" "$tmp/page2"
@@ -40,7 +44,7 @@ check "page of an anchor" cmp -s "$tmp/by_anchor" "$tmp/page2"
 
 "$bin" -h >"$tmp/out" 2>"$tmp/err"
 check "-h: status 0, usage on stdout" test $? = 0 -a -s "$tmp/out" -a ! -s "$tmp/err"
-check "-h: names the arguments" grep -q '^usage: helpview FILE \[PAGE\]$' "$tmp/out"
+check "-h: names the arguments" grep -q '^usage: helpview \[-d\] FILE \[PAGE\]$' "$tmp/out"
 
 "$bin" >"$tmp/out" 2>"$tmp/err"
 check "no argument: status 2, usage on stderr" test $? = 2 -a ! -s "$tmp/out" -a -s "$tmp/err"

@@ -8,7 +8,8 @@
  * number (13), a float (14), pick-one (9) and pick-many (10) choices, a sub-menu chosen by
  * a condition over another item (8), items greyed out, hidden and forced by state
  * formats, an action (7), apply-and-leave (4) and leave-with-action (5) items, the apply
- * and leave questions, and settings stored with "s" or on apply, and loaded with -f.
+ * and leave questions, and settings stored with "s" or on apply, and loaded with -f; "h"
+ * opens its help, help/menudemo.htm beside the program.
  * Exit status: 0, 1 when the settings could not be read, applied or stored, 2 for usage.
  */
 #include <stdio.h>
@@ -246,7 +247,7 @@ void BuildMenus() {
              nullptr,
              nullptr,
              topItems,
-             TM_FLAG_STORE_NAMED};
+             TM_FLAG_STORE_NAMED | TM_FLAG_HELP};
 
   networkItems[0] = Item("Host name", TM_KIND_NAME, "Printer host name", "A(1,63)+-+.");
   networkItems[0].Default = reinterpret_cast<intptr_t>(hostDefault);
@@ -292,6 +293,8 @@ int main(int argc, char **argv) {
   batch = settings != nullptr;
   pToolPath = GetToolPath(argv[0]);
   pDrvCoreDB = NlsOpenDB("CoreString", 0);
+  const std::string help = std::string(pToolPath ? pToolPath : ".") + "/help/menudemo.htm";
+  pTtyHtmlName = help.c_str();
   BuildMenus();
   RunMenu(&topMenu, settings, !batch);
   return status;

@@ -67,7 +67,7 @@ END
     '    Duplex ........ [1. Off]' ' 9) Extra trays ... [2,4]' '10) Choose trays ' \
     '11) Banner page ... [2. Yes]' '12) Banner text ... [Printed by Orvel]' ' a) Apply ' \
     ' q) Quit '
-  printf '\nEnter a selection or s for store settings in a file or <Return> to exit: '
+  printf '\nEnter a selection or s for store settings in a file or h for help or <Return> to exit: '
   printf 'Apply the queue settings? [y/n] '
   cat summary
   echo 'Settings stored in queue.settings:'
@@ -76,6 +76,11 @@ END
 awk 'BEGIN { RS = "\f"; ORS = "" } { page = $0 } END { print page }' out >out.last
 check "session: the last screen, the summary and the stored file" cmp -s out.last last
 check "session: queue.settings" cmp -s queue.settings settings
+
+printf '%s\n' h 1 b e '' y | "$bin" >out 2>err
+check "help: status 0" test $? = 0 -a ! -s err
+check "help: its page" grep -qF 'Type the number of an item to change it, or the number' out
+check "help: the page of its first link" grep -qF 'A queue name has 1 to 32 letters' out
 
 "$bin" -f queue.settings -o again.settings >out 2>err
 check "batch: status 0" test $? = 0 -a ! -s err
