@@ -333,6 +333,37 @@ TextScreen *GetTermInfo(TextScreen *screen);
 void MoveCursor(TextScreen *screen, int x, int y);
 TextScreen *ClearScreen(TextScreen *screen);
 
+/* ---- The picker ---- */
+
+#define TM_PICK_COLUMNS 512 /* columns measured by GetColumnWidths */
+
+/* Splits the choices of the kind-9/10 item into columns of Rows - 6 choices (fewer when the
+ * list is shorter) and stores the widest choice of each column in widths (TM_PICK_COLUMNS
+ * entries; may be null). Returns the widest choice of the whole list, 0 for none. Choices
+ * are measured as shown, without their "_" or " " marker. */
+int GetColumnWidths(TextScreen *screen, TextMenuItem *item, int *widths);
+/* Writes the picker's frame: the item's label centred on row 1, VPATTYMENU_SAVE and
+ * VPATTYMENU_CANCEL on row Rows - 2, the selection through VPATTYMENU_CURSEL on row
+ * Rows - 1 (cut to the row through VPATTYMENU_CURSELTRUNC) and VPATTYMENU_OPTION on the
+ * last row. Returns screen. */
+TextScreen *WriteScreenFrame(TextScreen *screen, TextMenuItem *item, const char *selection);
+/* Draws the picker page of the kind-9/10 item that begins with choice start (0-based) on
+ * the terminal. The page of choice 0 measures the terminal again (GetTermInfo) and fetches
+ * the labels (25_201 to 25_205) when they are null. unavailable (null, or (ChoiceCnt + 31)
+ * / 32 words) receives bit k for the k-th choice of the page that cannot be chosen.
+ * Returns the number of choices shown, or -1 when start is past the list or the terminal
+ * is too small (then 25_206 to 25_208 are shown and a line is read). */
+int PrintPickOneManyScreen(TextMenuItem *item, uint32_t *unavailable, int start);
+/* Runs the picker for the kind-9/10 item at index until the save or cancel key; preset
+ * (may be null) is the first input. Each input line is choice numbers separated by ",",
+ * blanks or tabs (pick-one takes the last, pick-many switches each), Return for the next
+ * page, or the key of VPATTYMENU_SAVE or VPATTYMENU_CANCEL (MENUVAL_SAVE and
+ * MENUVAL_CANCEL when a label starts with a digit). Every change sets Previous, applies the
+ * state formats and calls the item's Callback; cancel and end of input put back the value
+ * from before the picker. Pick-many items offer their first 32 choices. The run loop calls
+ * it for a selected pick-many item; clients may call it from an action. Returns menu. */
+TextMenu *ProcessStateValue(TextMenu *menu, int index, const char *preset);
+
 /* ---- Pass phrase ---- */
 
 /* The signal handler caught while GetPassPhrase waited; 0 when none. */

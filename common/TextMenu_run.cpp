@@ -27,10 +27,6 @@ namespace textmenu {
  * happens without one); the menu is printed again when the user leaves it. */
 void OpenMenuHelp() { TtyHtmlHelp(pTtyHtmlName, pTtyHtmlData, pTtyHtmlTitle); }
 
-/* Selecting a pick-many item: the full-screen picker takes over here. Without it the
- * selection changes nothing (result 0); clients change the mask from an action item. */
-unsigned char PickManyChoices(TextMenu *, int, const char *) { return 0; }
-
 }  // namespace textmenu
 
 namespace {
