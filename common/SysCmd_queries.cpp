@@ -22,7 +22,7 @@
 namespace {
 
 constexpr std::string_view kBlanks = " \t\n";
-constexpr int kArgSize = 4096;     /* a quoted argument can never exceed a command line */
+constexpr int kArgSize = 4096; /* a joined path handed to du: never longer than a command line */
 constexpr int kProgramsSize = 512; /* copy of the program list, NUL included */
 constexpr int kReportSize = 1024;  /* running-program report, NUL included */
 constexpr int kPathSize = 512;     /* directory being walked up by AvailSpace */
@@ -38,28 +38,6 @@ std::string_view Field(std::string_view text, int n) {
     if (i == n) return text.substr(pos, end - pos);
     pos = end;
   }
-}
-
-/* Quotes arg for the shell into out ('...' with every ' written as '\''). False when it
- * does not fit: the command is then not run at all. */
-bool QuoteArg(const char *arg, char *out, size_t size) {
-  size_t used = 0;
-  auto put = [&](char c) {
-    if (used + 1 >= size) return false;
-    out[used++] = c;
-    return true;
-  };
-  if (!put('\'')) return false;
-  for (const char *p = arg; *p != '\0'; ++p) {
-    if (*p == '\'') {
-      if (!put('\'') || !put('\\') || !put('\'') || !put('\'')) return false;
-    } else if (!put(*p)) {
-      return false;
-    }
-  }
-  if (!put('\'')) return false;
-  out[used] = '\0';
-  return true;
 }
 
 /* Appends " " and word to Line (length *used) when the word and the closing blank still fit;
@@ -82,9 +60,9 @@ char *FinishList(size_t used) {
 
 /* du -s of path: the number that starts its first output line, 0 when there is none. */
 double DuSize(const char *path) {
-  char quoted[kArgSize];
-  if (!QuoteArg(path, quoted, sizeof quoted)) return 0;
+  char *quoted = QuoteWord(path, QUOTE_SHELL);
   ResponseLine *list = GetCmdResponse(CMD_DU, nullptr, "%s", quoted);
+  PutMem(quoted);
   if (list == nullptr) return 0;
   double size = strtod(list->str, nullptr);
   FreeResponseList(list);
@@ -185,9 +163,9 @@ int GetDiskSpace(const char *path, DiskSpace *record) {
   if (record == nullptr) return 0;
   record->avail = 0;
   if (path == nullptr) return 0;
-  char quoted[kArgSize];
-  if (!QuoteArg(path, quoted, sizeof quoted)) return 0;
+  char *quoted = QuoteWord(path, QUOTE_SHELL);
   ResponseLine *list = GetCmdResponse(CMD_DF, nullptr, "%s", quoted);
+  PutMem(quoted);
   if (list == nullptr) return 0;
 
   /* Position of the first header field that begins with "avail", in any case. */

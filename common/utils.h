@@ -48,6 +48,15 @@ char *SaveStr(const char *fmt, ...) UTILS_PRINTF(1, 2);
 char *SaveStr_(const char *src);
 /* Like SaveStr, formatted through a 65535-byte scratch; null when fmt is null. */
 char *SaveStr__(const char *fmt, ...) UTILS_PRINTF(1, 2);
+/* Where a shell word goes: a line the shell reads as it stands (system(), popen(), the text of
+ * a script), or an argument of a SysCmd table row, which runs inside the double quotes of
+ * '<sh> -c "<command> <arguments>"'. */
+#define QUOTE_SHELL 0
+#define QUOTE_SYSCMD 1
+/* text as one shell word for place, as a new managed string: in single quotes, each '
+ * written '\''; for QUOTE_SYSCMD also \ " $ ` escaped for the outer double quotes. The
+ * command gets exactly text, whatever it holds (a blank, a quote, "$(...)"). */
+char *QuoteWord(const char *text, int place);
 /* "\n<my_name>: <message> : <system error text>\n" on standard error, then exit(1). */
 void SysError(const char *fmt, ...) UTILS_PRINTF(1, 2) UTILS_NORETURN;
 

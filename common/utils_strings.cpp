@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
 #include <string_view>
 
 #include "MemMgr.h"
@@ -84,6 +85,22 @@ char *SaveStr__(const char *fmt, ...) {
   char *out = FormatManaged(fmt, ap);
   va_end(ap);
   return out;
+}
+
+char *QuoteWord(const char *text, int place) {
+  std::string word = "'";
+  for (const char *p = text ? text : ""; *p != '\0'; ++p) {
+    if (*p == '\'') {
+      word += "'\\''"; /* the same inside double quotes: there a backslash before ' stays */
+      continue;
+    }
+    if (place == QUOTE_SYSCMD && (*p == '\\' || *p == '"' || *p == '$' || *p == '`')) {
+      word += '\\';
+    }
+    word += *p;
+  }
+  word += '\'';
+  return SaveStr_(word.c_str());
 }
 
 void SysError(const char *fmt, ...) {

@@ -10,23 +10,6 @@
 
 namespace {
 
-// The text as one single-quoted word; a ' inside is written '\''. For the arguments of a
-// table command, which SysCmd runs as '<sh> -c "<command> <arguments>"', the outer shell
-// reads the word first inside its double quotes: the four characters it would interpret
-// there (\ " $ `) get a backslash, which that shell removes again.
-std::string quote(const std::string &text, int place) {
-  std::string word = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      word += "'\\''";  // the same in double quotes: there a backslash before ' stays
-      continue;
-    }
-    if (place == QUOTE_SYSCMD && (c == '\\' || c == '"' || c == '$' || c == '`')) word += '\\';
-    word += c;
-  }
-  return word + "'";
-}
-
 std::string format(const char *fmt, va_list ap) {
   va_list again;
   va_copy(again, ap);
@@ -42,6 +25,6 @@ std::string format(const char *fmt, va_list ap) {
 Quoted::Quoted(int place, const char *fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  str = SaveStr_(quote(format(fmt, ap), place).c_str());
+  str = QuoteWord(format(fmt, ap).c_str(), place);
   va_end(ap);
 }

@@ -48,14 +48,6 @@ char *locateInstallationUnder(const char *base);
  * directory. May end the run ("-v", unusable work base). */
 void startUp(int argc, char **argv);
 
-/* ---- Shell words (quoting.cpp; Quoted, after this block, is the helper) ---- */
-
-/* Where a word goes: a line the shell reads as it stands (system(), SysCmd rows 0 and 1, the
- * text of a generated script), or the arguments of a SysCmd table row, which run inside the
- * double quotes of '<sh> -c "..."'. */
-#define QUOTE_SHELL 0
-#define QUOTE_SYSCMD 1
-
 /* ---- Messages (messages.cpp) ---- */
 
 #define SETUP_MESSAGES 71
