@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Dbm.h"
 #include "NlsUtils.h"
 #include "TextMenu.h"
 #include "TextMenu_session_test.h"
@@ -152,6 +153,7 @@ TEST_F(RunTest, EnglishScreenAndDialogues) {
     pToolPath = const_cast<char *>(BUILD_DIR);
     pDrvCoreDB = NlsOpenDB("CoreString", 0);
     RunMenu(&menu_, nullptr, 1);
+    DbTClose(static_cast<DbT *>(pDrvCoreDB));
     return 0;
   });
   const std::string screen =

@@ -18,6 +18,7 @@
 
 #include <string>
 
+#include "Dbm.h"
 #include "MemMgr.h"
 #include "NlsUtils.h"
 #include "TextMenu.h"
@@ -297,5 +298,6 @@ int main(int argc, char **argv) {
   pTtyHtmlName = help.c_str();
   BuildMenus();
   RunMenu(&topMenu, settings, !batch);
+  if (pDrvCoreDB != nullptr) DbTClose(static_cast<DbT *>(pDrvCoreDB));
   return status;
 }
