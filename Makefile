@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 CMAKE_FLAGS ?=
 
-.PHONY: all build test unit asan fuzz e2e demo clean format bootstrap
+.PHONY: all build test unit asan fuzz e2e demo clean format bootstrap check-install
 
 all: build
 
@@ -40,6 +40,11 @@ unit: build
 
 e2e: build
 	cd $(BUILD) && ctest -j$(JOBS) -L e2e --output-on-failure
+
+# Installs the build into a temporary prefix and builds examples/ against it (also part of
+# make test, as the CTest test install.check).
+check-install: build
+	sh tools/check-install $(BUILD)
 
 demo: build
 	bash tools/demo

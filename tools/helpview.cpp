@@ -16,6 +16,7 @@
 #include "HelpTty.h"
 #include "NlsUtils.h"
 #include "html.h"
+#include "toolpath.h"
 #include "utils.h"
 
 namespace {
@@ -60,7 +61,7 @@ HtmlPage *FindPage(HtmlFile *file, const char *which) {
 
 int main(int argc, char **argv) {
   my_name = const_cast<char *>("helpview");
-  pToolPath = GetToolPath(argv[0]);
+  SetToolDataPath(argv[0]); /* the catalogues: beside the program or installed */
   if (argc == 2 && (strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "--help") == 0)) {
     fputs(kUsage, stdout);
     return 0;

@@ -22,6 +22,7 @@
 #include "MemMgr.h"
 #include "NlsUtils.h"
 #include "TextMenu.h"
+#include "toolpath.h"
 #include "utils.h"
 
 namespace {
@@ -292,7 +293,7 @@ int main(int argc, char **argv) {
       return Usage();
   }
   batch = settings != nullptr;
-  pToolPath = GetToolPath(argv[0]);
+  SetToolDataPath(argv[0]); /* the catalogues: beside the program or installed */
   pDrvCoreDB = NlsOpenDB("CoreString", 0);
   const std::string help = std::string(pToolPath ? pToolPath : ".") + "/help/menudemo.htm";
   pTtyHtmlName = help.c_str();

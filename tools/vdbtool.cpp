@@ -19,6 +19,7 @@
 
 #include "Dbm.h"
 #include "MemMgr.h"
+#include "toolpath.h"
 #include "utils.h"
 
 namespace {
@@ -199,7 +200,7 @@ int Check(const char *file) {
 
 int main(int argc, char **argv) {
   my_name = const_cast<char *>("vdbtool");
-  pToolPath = GetToolPath(argv[0]);
+  SetToolDataPath(argv[0]); /* the catalogues: beside the program or installed */
   std::vector<const char *> args;
   bool prefix = false;
   bool options = true;
