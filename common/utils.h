@@ -200,6 +200,7 @@ extern FILE *pOut;              /* output stream of the menu settings and the li
 extern char InputFileName[256]; /* path last passed to OpenInputFile */
 extern int FileStatus;          /* line reader: 0 open, 1 closed, 2 the last open failed */
 extern int SavedFileSize;       /* size of the file last loaded by GetSavedFileContent */
+extern int LineCut;             /* 1 when the last GetFileLine line did not fit and was cut */
 
 /* Error policy of the open functions: 0 silent, 1 message and failure, 2 fatal. */
 #define REPORT_SILENT 0

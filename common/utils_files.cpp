@@ -243,14 +243,53 @@ int OpenInputFileF(int report, const char *fmt, ...) {
   return OpenInputFile(path, report);
 }
 
+namespace {
+
+/* Reads one physical line into buf: at most max characters, NUL bytes kept; buf can take cap
+ * characters (cap >= max) and the terminating NUL. Returns the characters read, 0 at end of
+ * file. A newline right after max characters still ends the line (kept when it fits). A line
+ * that goes on sets *over, with the rest of its logical line skipped. */
+size_t ReadPiece(char *buf, size_t max, size_t cap, bool *over) {
+  size_t n = 0;
+  int c = EOF;
+  while (n < max && (c = getc(pIn)) != EOF) {
+    buf[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  *over = false;
+  if (n == max && c != '\n' && (c = getc(pIn)) != EOF) {
+    if (c == '\n') {
+      if (n < cap) buf[n++] = '\n';
+    } else {
+      ungetc(c, pIn);
+      *over = true;
+      SkipRestOfLogicalLine(static_cast<unsigned char>(buf[n - 1]));
+    }
+  }
+  buf[n] = '\0';
+  return n;
+}
+
+/* True when the n characters at piece end in backslash-newline: the line goes on. */
+bool Continues(const char *piece, size_t n) {
+  return n >= 2 && piece[n - 2] == '\\' && piece[n - 1] == '\n';
+}
+
+}  // namespace
+
+int LineCut = 0;
+
 /* Reads the next logical line into LineBuf: one physical line of at most 510 characters,
  * continued while a piece ends in backslash-newline, up to the 4095 characters LineBuf holds
- * (the pairs stay in the text). A logical line that does not fit is cut and the rest of it
- * skipped. LineLen is the length before the last piece appended. At end of file the reader
- * closes the file (FileStatus 1) and returns 0. */
+ * (the pairs stay in the text). A logical line that does not fit is cut, the rest of it
+ * skipped (never read as a line of its own) and LineCut set. LineLen is the length before the
+ * last piece appended. At end of file the reader closes the file (FileStatus 1) and returns 0. */
 int GetFileLine(void) {
+  LineCut = 0;
   if (!pIn) return 0;
-  if (!fgets(LineBuf, kFirstPieceSize, pIn)) {
+  bool over = false;
+  size_t len = ReadPiece(LineBuf, kFirstPieceSize - 1, LINEBUF_SIZE - 1, &over);
+  if (len == 0) {
     LineBuf[0] = '\0';
     LineLen = 0;
     fclose(pIn);
@@ -260,26 +299,21 @@ int GetFileLine(void) {
   }
   LineLen = 0;
   size_t start = 0;
-  size_t len = strlen(LineBuf);
-  while (strstr(LineBuf + start, "\\\n")) {
+  while (!over && Continues(LineBuf + start, len)) {
     size_t next = start + len;
-    size_t room = LINEBUF_SIZE - next;
-    if (room <= 1) {
+    size_t room = LINEBUF_SIZE - 1 - next; /* characters that still fit */
+    if (room == 0) {
       SkipRestOfLogicalLine('\n');
+      over = true;
       break;
     }
-    if (!fgets(LineBuf + next, static_cast<int>(room), pIn)) {
-      LineBuf[next] = '\0';
-      break;
-    }
+    size_t got = ReadPiece(LineBuf + next, room, room, &over);
+    if (got == 0) break;
     start = next;
     LineLen = static_cast<int>(start);
-    len = strlen(LineBuf + start);
-    if (len == room - 1 && LineBuf[start + len - 1] != '\n') {
-      SkipRestOfLogicalLine(static_cast<unsigned char>(LineBuf[start + len - 1]));
-      break;
-    }
+    len = got;
   }
+  LineCut = over ? 1 : 0;
   return 1;
 }
 

@@ -190,18 +190,28 @@ TEST_F(FilesTest, GetFileLineJoinsContinuedLines) {
   EXPECT_EQ(FileStatus, 1);
   EXPECT_EQ(GetFileLine(), 0);
 
-  /* Only the first piece is limited to 510 characters; a continued line may be longer. */
+  /* Only the first piece is limited to 510 characters; a continued line may be longer. The
+   * rest of a longer first line is skipped, never read as a line of its own (with its
+   * continuation); a line of exactly 510 characters is whole, NUL bytes count. */
   std::string longLine(600, 'x');
   std::string tail(1000, 'b');
-  WriteAll(Path("long"), longLine + "\n" + "a\\\n" + tail + "\n" + "end \\\n");
+  std::string exact = std::string(300, 'e') + '\0' + std::string(209, 'e');
+  WriteAll(Path("long"), longLine + "\n" + std::string(520, 'y') + "\\\nhidden\n" + exact + "\n" +
+                             "a\\\n" + tail + "\n" + "end \\\n");
   ASSERT_EQ(OpenInputFile(Path("long").c_str(), REPORT_SILENT), 1);
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_EQ(std::string(LineBuf), std::string(510, 'x'));
+  EXPECT_EQ(LineCut, 1);
   ASSERT_EQ(GetFileLine(), 1);
-  EXPECT_EQ(std::string(LineBuf), std::string(90, 'x') + "\n");
+  EXPECT_EQ(std::string(LineBuf), std::string(510, 'y'));
+  EXPECT_EQ(LineCut, 1);
+  ASSERT_EQ(GetFileLine(), 1);
+  EXPECT_EQ(std::string(LineBuf, 511), exact + "\n");
+  EXPECT_EQ(LineCut, 0);
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_EQ(std::string(LineBuf), "a\\\n" + tail + "\n");
   EXPECT_EQ(LineLen, 3);
+  EXPECT_EQ(LineCut, 0);
   /* A continuation at the end of the file ends the line there. */
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_STREQ(LineBuf, "end \\\n");
@@ -234,6 +244,7 @@ TEST_F(FilesTest, GetFileLineCutsALogicalLineThatFillsLineBuf) {
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_EQ(strlen(LineBuf), 4095u);
   EXPECT_EQ(std::string(LineBuf), (start + over).substr(0, 4095));
+  EXPECT_EQ(LineCut, 1);
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_STREQ(LineBuf, "after\n");
 }

@@ -72,31 +72,11 @@ struct Release {
 };
 
 // Reads the next line of the open list or map into LineBuf (GetFileLine), skipping every line
-// that did not fit: its head would be a cut command, and the rest of it must never be read as
-// a line of its own (a long comment would otherwise hide a command after the limit). Returns
-// 0 at the end of the file.
+// that did not fit: its head would be a cut command (the reader never reads the rest of it as
+// a line of its own). Returns 0 at the end of the file.
 int readWholeLine() {
-  while (pIn) {
-    long before = ftell(pIn);
-    if (!GetFileLine()) return 0;
-    long after = pIn ? ftell(pIn) : -1;
-    // Every byte read sits in LineBuf, NULs included: the reader appends a piece only after
-    // one that ends in backslash-newline, which holds no NUL. More bytes than LineBuf holds
-    // means the reader skipped the rest of an over-long line itself.
-    size_t n =
-        (before >= 0 && after > before) ? static_cast<size_t>(after - before) : strlen(LineBuf);
-    bool cut = n >= LINEBUF_SIZE;
-    if (!cut && n > 0 && LineBuf[n - 1] != '\n') {
-      // The physical line did not end: it was longer than the reader takes, unless it is
-      // the last one of the file without a line end, or the line end comes right after.
-      int c = getc(pIn);
-      int prev = static_cast<unsigned char>(LineBuf[n - 1]);
-      cut = c != EOF && !(c == '\n' && prev != '\\');
-      // Skip to the end of the logical line (a backslash-newline continues it).
-      for (; cut && c != EOF; prev = c, c = getc(pIn))
-        if (c == '\n' && prev != '\\') break;
-    }
-    if (!cut) return 1;
+  while (GetFileLine()) {
+    if (!LineCut) return 1;
     warnUser("%s: a line longer than %d characters is skipped", InputFileName, kListLineMax);
   }
   return 0;
