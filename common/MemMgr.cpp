@@ -16,10 +16,6 @@
 MemBlock *pMemB = nullptr;
 const char OutOfMem[] = "Unable to allocate memory";
 
-namespace memmgr {
-BlockIndex idx = {nullptr, nullptr, nullptr, nullptr, 0, 0, true, false};
-}  // namespace memmgr
-
 namespace {
 
 using namespace memmgr;
@@ -27,6 +23,7 @@ using membits::AtLeast;
 using membits::HighRun;
 using membits::LongestRun;
 using membits::LowRun;
+using membits::MaxByte64;
 using membits::RunStarts;
 
 constexpr int kDedicatedGranule = MEM_BLOCK_SIZE;
@@ -71,126 +68,15 @@ int64_t DedicatedSize(int64_t rsize) {
   return dsize > INT32_MAX ? -1 : dsize;
 }
 
-// Makes room for want blocks in the index; false when memory runs out.
-bool ReserveIndex(int want) {
-  if (want <= idx.cap) return true;
-  int cap = idx.cap < 16 ? 16 : idx.cap;
-  while (cap < want) cap *= 2;
-  void *c = realloc(idx.chain, sizeof(MemBlock *) * static_cast<size_t>(cap));
-  if (c == nullptr) return false;
-  idx.chain = static_cast<MemBlock **>(c);
-  void *f = realloc(idx.fit, sizeof(uint16_t) * static_cast<size_t>(cap + kFitPad));
-  if (f == nullptr) return false;
-  idx.fit = static_cast<uint16_t *>(f);
-  int zeroFrom = idx.cap == 0 ? 0 : idx.cap + kFitPad;
-  memset(idx.fit + zeroFrom, 0, sizeof(uint16_t) * static_cast<size_t>(cap + kFitPad - zeroFrom));
-  void *a = realloc(idx.byAddr, sizeof(MemBlock *) * static_cast<size_t>(cap));
-  if (a == nullptr) return false;
-  idx.byAddr = static_cast<MemBlock **>(a);
-  void *s = realloc(idx.starts, sizeof(uintptr_t) * static_cast<size_t>(cap));
-  if (s == nullptr) return false;
-  idx.starts = static_cast<uintptr_t *>(s);
-  idx.cap = cap;
-  return true;
-}
-
-// Place in byAddr of the first block whose data lies above a. The halving steps depend only
-// on the number of blocks, and each picks its half with a select rather than a branch.
-int UpperBound(uintptr_t a) {
-  int n = idx.count;
-  if (n == 0) return 0;
-  const uintptr_t *base = idx.starts;
-  while (n > 1) {
-    int half = n / 2;
-    base = base[half] <= a ? base + half : base;
-    n -= half;
-  }
-  return static_cast<int>(base - idx.starts) + (*base <= a);
-}
-
-void IndexAppend(MemBlock *b) {
-  int k = idx.count;
-  idx.chain[k] = b;
-  idx.fit[k] = IsDedicated(b) ? 0 : kAnyRun;
-  Aids(b)->pos = k;
-  uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
-  int at = UpperBound(d);
-  memmove(idx.byAddr + at + 1, idx.byAddr + at, sizeof(MemBlock *) * static_cast<size_t>(k - at));
-  memmove(idx.starts + at + 1, idx.starts + at, sizeof(uintptr_t) * static_cast<size_t>(k - at));
-  idx.byAddr[at] = b;
-  idx.starts[at] = d;
-  idx.count = k + 1;
-}
-
-void IndexRemove(MemBlock *b) {
-  int k = Aids(b)->pos;
-  Aids(b)->pos = -1;
-  if (k < 0 || k >= idx.count || idx.chain[k] != b) return;
-  idx.count--;
-  for (int j = k; j < idx.count; j++) {
-    idx.chain[j] = idx.chain[j + 1];
-    idx.fit[j] = idx.fit[j + 1];
-    Aids(idx.chain[j])->pos = j;
-  }
-  idx.fit[idx.count] = 0;
-  int at = UpperBound(reinterpret_cast<uintptr_t>(b->data)) - 1;
-  while (at >= 0 && idx.byAddr[at] != b) at--;
-  if (at < 0) return;
-  memmove(idx.byAddr + at, idx.byAddr + at + 1,
-          sizeof(MemBlock *) * static_cast<size_t>(idx.count - at));
-  memmove(idx.starts + at, idx.starts + at + 1,
-          sizeof(uintptr_t) * static_cast<size_t>(idx.count - at));
-}
-
-// First place k >= from in chain order whose block may hold a run of n free nodes; count
-// when there is none.
-MEMBITS_INLINE int NextFit(int from, int n) {
-#ifdef __SSE2__
-  // The first block usually fits: its bound is read alone, which takes a value just
-  // stored straight from the store (a wider read would wait for it to reach memory).
-  if (from < idx.count && idx.fit[from] >= n) return from;
-  // Eight bounds at a time; the zero entries past count never match.
-  __m128i limit = _mm_set1_epi16(static_cast<int16_t>(n - 1));  // bounds are at most 2048
-  for (int k = from; k < idx.count; k += 8) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(idx.fit + k));
-    int mask = _mm_movemask_epi8(_mm_cmpgt_epi16(v, limit));
-    if (mask != 0) return k + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
-  }
-  return idx.count;
-#else
-  int k = from;
-  while (k < idx.count && idx.fit[k] < n) k++;
-  return k;
-#endif
-}
-
-// Rebuilds the index from the chain; leaves it dropped when memory runs out or it is disabled.
-void RebuildIndex() {
-  for (int k = 0; k < idx.count; k++) {
-    Aids(idx.chain[k])->pos = -1;
-    idx.fit[k] = 0;
-  }
-  idx.count = 0;
-  idx.ok = false;
-  if (idx.disabled) return;
-  int n = 0;
-  for (MemBlock *b = pMemB; b != nullptr; b = b->next) n++;
-  if (!ReserveIndex(n + 1)) return;
-  for (MemBlock *b = pMemB; b != nullptr; b = b->next) IndexAppend(b);
-  idx.ok = true;
-}
-
 // Sets up the aids of a block whose nodes are all free.
 void InitAids(MemBlock *b) {
   SearchAids *a = Aids(b);
-  memset(a->freeBits, 0xff, sizeof a->freeBits);
+  memset(a->freeBits, 0xff, sizeof a->freeBits[0] * kWords);
+  a->freeBits[kWords] = 0;
   memset(a->best, 64, sizeof a->best);
-  memset(a->high, 64, sizeof a->high);
-  memset(a->low, 64, kWords);
-  a->low[kWords] = 0;
-  memset(a->reach, 128, sizeof a->reach);
-  a->reach[kWords - 1] = 64;
-  a->pos = -1;
+  memset(a->cross, 128, sizeof a->cross);
+  a->cross[kWords - 1] = 64;
+  a->slot = 0;
 }
 
 // Sets the m MAT characters of nodes i.. of block b to c (m >= 1).
@@ -211,107 +97,118 @@ MEMBITS_INLINE void FillMat(MemBlock *b, int i, int m, char c) {
 
 MEMBITS_INLINE int Max(int x, int y) { return x > y ? x : y; }
 
-// Makes reach[w] exact again from best[w], high[w] and low[w+1].
-MEMBITS_INLINE void RenewReach(SearchAids *a, int w) {
-  a->reach[w] = static_cast<uint8_t>(Max(a->best[w], a->high[w] + a->low[w + 1]));
-}
-
-// Sets word w to x and renews its longest and edge runs.
-MEMBITS_INLINE void SetWord(SearchAids *a, int w, uint64_t x) {
-  a->freeBits[w] = x;
-  a->best[w] = static_cast<uint8_t>(LongestRun(x));
-  a->high[w] = static_cast<uint8_t>(HighRun(x));
-  a->low[w] = static_cast<uint8_t>(LowRun(x));
-}
-
-// Sets the bits of nodes first..last, across words, to free or used and renews the aids.
+// Sets the bits of nodes first..last, across words, to free or used and renews the aids of
+// those words and of the boundaries around them.
 __attribute__((noinline)) void SetBits(SearchAids *a, unsigned first, unsigned last, bool free) {
   int w0 = static_cast<int>(first / 64), w1 = static_cast<int>(last / 64);
   uint64_t head = ~0ULL << (first % 64), tail = ~0ULL >> (63 - last % 64);
-  SetWord(a, w0, free ? a->freeBits[w0] | head : a->freeBits[w0] & ~head);
-  for (int w = w0 + 1; w < w1; w++) SetWord(a, w, free ? ~0ULL : 0);
-  SetWord(a, w1, free ? a->freeBits[w1] | tail : a->freeBits[w1] & ~tail);
-  for (int w = w0 > 0 ? w0 - 1 : 0; w <= w1; w++) RenewReach(a, w);
+  for (int w = w0; w <= w1; w++) {
+    uint64_t bits = (w == w0 ? head : ~0ULL) & (w == w1 ? tail : ~0ULL);
+    uint64_t x = free ? a->freeBits[w] | bits : a->freeBits[w] & ~bits;
+    a->freeBits[w] = x;
+    a->best[w] = static_cast<uint8_t>(LongestRun(x));
+  }
+  for (int w = w0 > 0 ? w0 - 1 : 0; w <= w1; w++) {
+    a->cross[w] = static_cast<uint8_t>(HighRun(a->freeBits[w]) + LowRun(a->freeBits[w + 1]));
+  }
 }
 
-// Word w now holds bits x, with the given longest run and edge runs: stores them and renews
-// the reach of word w and of the word below it. Returns the larger of the two reaches.
-// Everything is read before anything is stored, so that nothing needs reading twice.
-MEMBITS_INLINE int StoreWord(SearchAids *a, int w, uint64_t x, int best, int high, int low) {
-  // Word 0 is a frequent target of first fit, so it takes no branch of its own: it renews
-  // itself as its "word below" and then stores its own reach over that.
+// Word w changes from bits x0 to bits x: its longest run is best, its edge runs were high0
+// and low0 (top and bottom) and are high and low. Stores them and renews the cross of the
+// boundaries above and below the word from their old values. Returns the larger of the
+// word's best and the two crosses. Everything is read before anything is stored.
+MEMBITS_INLINE int StoreWord(SearchAids *a, int w, uint64_t x, int best, int high0, int low0,
+                             int high, int low) {
+  // Word 0 has no boundary below, and takes no branch of its own: it renews its own cross
+  // as the "boundary below" and then stores the right one over it.
   int under = w - (w > 0);
-  int reach = Max(best, high + a->low[w + 1]);
-  int below = Max(a->best[under], a->high[under] + low) & -(w > 0);
+  int above = a->cross[w] - high0 + high;
+  int below = (a->cross[under] - low0 + low) & -(w > 0);
   a->freeBits[w] = x;
   a->best[w] = static_cast<uint8_t>(best);
-  a->high[w] = static_cast<uint8_t>(high);
-  a->low[w] = static_cast<uint8_t>(low);
-  a->reach[under] = static_cast<uint8_t>(below);
-  a->reach[w] = static_cast<uint8_t>(reach);
-  return Max(reach, below);
+  a->cross[under] = static_cast<uint8_t>(below);
+  a->cross[w] = static_cast<uint8_t>(above);
+  return Max(best, Max(above, below));
 }
 
-// Takes nodes i..i+m-1 (m >= 1) in the MAT, its bit mirror and the search aids.
-MEMBITS_INLINE void TakeBits(MemBlock *b, int i, int m) {
+// Takes nodes i..i+m-1 (m >= 1) of block b (at place k) in the MAT, its bit mirror, the
+// search aids and the index.
+MEMBITS_INLINE void TakeBits(MemBlock *b, int k, int i, int m) {
   FillMat(b, i, m, kUsed);
   SearchAids *a = Aids(b);
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
   if (first / 64 != last / 64) {
     SetBits(a, first, last, false);
-    return;
+  } else {
+    // Within one word, the usual case. The word keeps a used node, so its new edge runs are
+    // counted straight from the lowest and highest used node; it may have been all free.
+    int w = static_cast<int>(first / 64);
+    uint64_t x0 = a->freeBits[w];
+    uint64_t x = x0 & ~((~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64));
+    StoreWord(a, w, x, LongestRun(x), HighRun(x0), LowRun(x0), __builtin_clzll(~x),
+              __builtin_ctzll(~x));
   }
-  // Within one word, the usual case. The word keeps a used node, so its edge runs are
-  // counted straight from the lowest and highest used node.
-  int w = static_cast<int>(first / 64);
-  uint64_t x = a->freeBits[w] & ~((~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64));
-  StoreWord(a, w, x, LongestRun(x), __builtin_clzll(~x), __builtin_ctzll(~x));
+  // Runs only got shorter: the longest may have been one of them.
+  if (k != 0) {
+    int key = MaxByte64(a->best);
+    SetKey(k, key < 64 ? key : 64);
+  }
 }
 
-// Frees nodes i..i+m-1 (m >= 1) in the MAT, its bit mirror and the search aids; raises the
-// block's bound in the chain index.
-MEMBITS_INLINE void FreeBits(MemBlock *b, int i, int m) {
+// Frees nodes i..i+m-1 (m >= 1) of block b (at place k) in the MAT, its bit mirror, the
+// search aids and the index.
+MEMBITS_INLINE void FreeBits(MemBlock *b, int k, int i, int m) {
   FillMat(b, i, m, kFree);
   SearchAids *a = Aids(b);
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
   int w = static_cast<int>(first / 64);
-  int bound = 0;
+  int bound;
   if (first / 64 == last / 64) {
     // Within one word: the freed nodes join the free nodes around them; the word's other
-    // runs stay as they were, so its longest run is the larger of the two.
+    // runs stay as they were, so its longest run is the larger of the two. The word held
+    // used nodes (those freed now), so its old edges are counted straight.
     unsigned lo = first % 64;
-    uint64_t x = a->freeBits[w] | (~0ULL >> (64 - static_cast<unsigned>(m))) << lo;
+    uint64_t x0 = a->freeBits[w];
+    uint64_t x = x0 | (~0ULL >> (64 - static_cast<unsigned>(m))) << lo;
+    int high0 = __builtin_clzll(~x0), low0 = __builtin_ctzll(~x0);
     if (__builtin_expect(~x == 0, 0)) {
-      bound = StoreWord(a, w, x, 64, 64, 64);  // the whole word is free
+      bound = StoreWord(a, w, x, 64, high0, low0, 64, 64);  // the whole word is free
     } else {
       // The word keeps a used node, so every count below meets one.
       int run = __builtin_ctzll(~(x >> lo)) + __builtin_clzll(~(x << (63 - lo))) - 1;
-      bound = StoreWord(a, w, x, Max(a->best[w], run), __builtin_clzll(~x), __builtin_ctzll(~x));
+      bound = StoreWord(a, w, x, Max(a->best[w], run), high0, low0, __builtin_clzll(~x),
+                        __builtin_ctzll(~x));
     }
   } else {
     SetBits(a, first, last, true);
+    bound = 0;
     for (int v = w > 0 ? w - 1 : 0; v <= static_cast<int>(last / 64); v++) {
-      bound = Max(bound, a->reach[v]);
+      bound = Max(bound, Max(a->best[v], a->cross[v]));
     }
   }
-  // A run of 64 or more may go on through whole free words: its length is not known here.
-  if (bound >= 64) bound = kAnyRun;
-  // pos is a valid place in the index whenever it is not -1.
-  int k = a->pos;
-  if (k >= 0 && idx.fit[k] < bound) idx.fit[k] = static_cast<uint16_t>(bound);
+  // Runs only got longer, and only around the freed nodes.
+  if (k != 0) {
+    if (bound >= 64) {
+      bound = 64;
+      idx.slots[k].longFit = kAnyRun;  // the longest run may have grown past its bound
+    }
+    RaiseKey(k, bound);
+  }
 }
 
 // First node of the lowest run of n free nodes of an ordinary block, -1 when it has none.
 MEMBITS_INLINE int FindRun(MemBlock *b, int n) {
   SearchAids *a = Aids(b);
   if (n <= 64) {
-    // The aids are exact: the first word whose reach is n or more holds the start of the
-    // lowest such run, inside the word or at its top, running on into the next word.
-    uint32_t any = AtLeast(a->reach, n);
+    // The aids are exact: the first word whose best or cross is n or more holds the start
+    // of the lowest such run, inside the word or at its top, running on into the next word.
+    uint32_t any = AtLeast(a->best, n) | AtLeast(a->cross, n);
     if (any == 0) return -1;
     int w = __builtin_ctz(any);
-    uint64_t starts = RunStarts(a->freeBits[w], n);
-    return starts != 0 ? w * 64 + __builtin_ctzll(starts) : w * 64 + 64 - a->high[w];
+    uint64_t x = a->freeBits[w];
+    uint64_t starts = RunStarts(x, n);
+    // No run inside the word: it has a used node, below the run that crosses its top.
+    return starts != 0 ? w * 64 + __builtin_ctzll(starts) : w * 64 + 64 - __builtin_clzll(~x);
   }
   // Longer runs span words: carry the free run that ends each word.
   int run = 0;
@@ -328,37 +225,48 @@ MEMBITS_INLINE int FindRun(MemBlock *b, int n) {
   return -1;
 }
 
-// Takes nodes i..i+n-1 of an ordinary block for a new allocation; returns its zeroed memory.
-MEMBITS_INLINE void *TakeNodes(MemBlock *b, int i, int n) {
-  TakeBits(b, i, n);
+// Zeroes n nodes at p (node-aligned). Small allocations are the usual case: eight pairs of
+// 16-byte stores, the ones past the last node stored again on the last node, with no branch
+// on the size (which is as good as random).
+MEMBITS_INLINE void ZeroNodes(char *p, int n) {
+#ifdef __SSE2__
+  if (n <= 8) {
+    __m128i z = _mm_setzero_si128();
+    int last = (n - 1) * kNodeSize;
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; j++) {
+      int at = j * kNodeSize < last ? j * kNodeSize : last;
+      _mm_store_si128(reinterpret_cast<__m128i *>(p + at), z);
+      _mm_store_si128(reinterpret_cast<__m128i *>(p + at + 16), z);
+    }
+    return;
+  }
+#endif
+  memset(p, 0, static_cast<size_t>(n) * kNodeSize);
+}
+
+// Takes nodes i..i+n-1 of block b (at place k) for a new allocation; returns its zeroed
+// memory.
+MEMBITS_INLINE void *TakeNodes(MemBlock *b, int k, int i, int n) {
+  TakeBits(b, k, i, n);
   char *addr = b->data + static_cast<size_t>(i) * kNodeSize;
   b->nodes[i].count = static_cast<uint16_t>(n);
   b->nodes[i].addr = addr;
-  memset(addr, 0, static_cast<size_t>(n) * kNodeSize);
+  ZeroNodes(addr, n);
   b->freeCount -= n;
   return addr;
 }
 
-// The block whose data area holds address a (its end address included), or null; *offset
-// is a's distance from the start of that data area.
-MEMBITS_INLINE MemBlock *BlockOf(uintptr_t a, uintptr_t *offset) {
+// The block whose data area holds address a (its end address included), or null; *place
+// is its place in the index (0 while the index is dropped) and *offset a's distance from
+// the start of its data area.
+MEMBITS_INLINE MemBlock *BlockOf(uintptr_t a, int *place, uintptr_t *offset) {
   if (__builtin_expect(idx.ok, 1)) {
-    // Data areas never overlap, end addresses included: only the last block starting at
-    // or below a can hold it. The halving steps depend only on the number of blocks, and
-    // each picks its half with a select rather than a branch.
-    int n = idx.count;
-    if (n == 0) return nullptr;
-    const uintptr_t *base = idx.starts;
-    while (n > 1) {
-      int half = n / 2;
-      base = base[half] <= a ? base + half : base;
-      n -= half;
-    }
-    // An address below every block wraps around to a huge offset.
-    MemBlock *b = idx.byAddr[base - idx.starts];
-    *offset = a - *base;
-    return *offset <= static_cast<uintptr_t>(b->size) ? b : nullptr;
+    int k = PlaceOf(a, offset);
+    *place = k;
+    return idx.slots[k].block;  // null at place 0
   }
+  *place = 0;
   for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
     uintptr_t d = reinterpret_cast<uintptr_t>(b->data);
     if (a >= d && a - d <= static_cast<uintptr_t>(b->size)) {
@@ -372,14 +280,16 @@ MEMBITS_INLINE MemBlock *BlockOf(uintptr_t a, uintptr_t *offset) {
 enum class Kind { kUnknown, kOrdinary, kDedicated };
 
 // Classifies p: the start of an allocation in an ordinary block (node index in *node), the
-// start of a dedicated block, or anything else.
-MEMBITS_INLINE Kind LookUp(const void *p, MemBlock **block, int *node) {
+// start of a dedicated block, or anything else. *place is the block's place in the index.
+MEMBITS_INLINE Kind LookUp(const void *p, MemBlock **block, int *place, int *node) {
   if (p == nullptr) return Kind::kUnknown;
   uintptr_t off = 0;
-  MemBlock *b = BlockOf(reinterpret_cast<uintptr_t>(p), &off);
+  MemBlock *b = BlockOf(reinterpret_cast<uintptr_t>(p), place, &off);
   if (b == nullptr) return Kind::kUnknown;
   *block = b;
-  if (IsDedicated(b)) return off == 0 ? Kind::kDedicated : Kind::kUnknown;
+  // The index holds the size too, so the header is not read for it.
+  bool dedicated = *place != 0 ? idx.slots[*place].size > kBlockSize : IsDedicated(b);
+  if (dedicated) return off == 0 ? Kind::kDedicated : Kind::kUnknown;
   int i = static_cast<int>(off / kNodeSize);
   if (i >= kNodes) return Kind::kUnknown;  // the end address: no allocation starts there
   const MemNode &e = b->nodes[i];
@@ -411,12 +321,7 @@ void *MapBlock(int size) {
  * Returns its header, or null after reporting OutOfMem on standard error. */
 MemBlock *GetNewBlock(int size) {
   if (size <= kBlockSize) size = kBlockSize;
-  // Room in the chain index first, so that a new block never leaves it behind.
-  if (!idx.ok) RebuildIndex();
-  if (idx.ok && !ReserveIndex(idx.count + 1)) {
-    fprintf(stderr, "ERROR: %s\n", OutOfMem);
-    return nullptr;
-  }
+  if (!idx.ok) RebuildIndex();  // a dropped index is tried again with every new block
   MemBlock *b = static_cast<MemBlock *>(MapBlock(kHeaderSize));
   char *data = b != nullptr ? static_cast<char *>(MapBlock(size)) : nullptr;
   if (data == nullptr) {
@@ -449,19 +354,13 @@ MemBlock *PushBlock(MemBlock *block) {
   while (tail->next != nullptr) tail = tail->next;
   tail->next = block;
   block->prev = tail;
-  if (idx.ok) {
-    if (ReserveIndex(idx.count + 1)) {
-      IndexAppend(block);
-    } else {
-      RebuildIndex();  // drops the index: no room
-    }
-  }
+  IndexAppend(block);
   return block;
 }
 
 /* Unlinks block from the chain; returns it with its links cleared. */
 MemBlock *PopBlock(MemBlock *block) {
-  if (idx.ok) IndexRemove(block);
+  IndexRemove(block);
   if (block->prev != nullptr) {
     block->prev->next = block->next;
   } else if (pMemB == block) {
@@ -477,7 +376,8 @@ MemBlock *PopBlock(MemBlock *block) {
 /* Returns the block whose data area holds p (its end address included), or null. */
 MemBlock *FindBlock(const void *p) {
   uintptr_t offset;
-  return BlockOf(reinterpret_cast<uintptr_t>(p), &offset);
+  int place;
+  return BlockOf(reinterpret_cast<uintptr_t>(p), &place, &offset);
 }
 
 /* Unlinks block and returns its data and its header to the system (or the heap). */
@@ -497,18 +397,51 @@ int TestMAT(const char *text, int ch, int length) {
 
 namespace {
 
-// First fit found by walking the chain itself, for when the chain index could not be kept:
-// the node, and the block in *block; -1 when no block has room.
-__attribute__((noinline)) int FindByChain(int n, MemBlock **block) {
+// First fit of a request of n nodes the short way cannot serve: runs of more than 64 nodes
+// (blocks whose longest run is 64 or more, in chain order, those whose bound rules the
+// request out skipped), or any request while the index is dropped (the chain walked).
+// Returns the node, with the block in *block and its place in *place; -1 when no block
+// has room.
+__attribute__((noinline)) int FindLong(int n, MemBlock **block, int *place) {
+  if (idx.ok) {
+    for (int k = NextPlace(1, 64); k != 0; k = NextPlace(k + 1, 64)) {
+      Slot &s = idx.slots[k];
+      if (s.longFit < n) continue;
+      int i = FindRun(s.block, n);
+      if (i >= 0) {
+        *block = s.block;
+        *place = k;
+        return i;
+      }
+      s.longFit = static_cast<uint16_t>(n - 1);
+    }
+    return -1;
+  }
   for (MemBlock *b = pMemB; b != nullptr; b = b->next) {
     if (b->freeCount < n || IsDedicated(b)) continue;
     int i = FindRun(b, n);
     if (i >= 0) {
       *block = b;
+      *place = 0;
       return i;
     }
   }
   return -1;
+}
+
+// Serves a request of n nodes that the index cannot serve straight away: a long run, no
+// block with room (a new block is made), or the index dropped. Returns the memory or null.
+__attribute__((noinline)) void *GetNodesSlow(int n) {
+  MemBlock *b = nullptr;
+  int k = 0;
+  int i = idx.ok && n <= 64 ? -1 : FindLong(n, &b, &k);
+  if (i < 0) {
+    b = GetNewBlock(kBlockSize);
+    if (b == nullptr) return nullptr;
+    k = Aids(b)->slot;
+    i = FindRun(b, n);
+  }
+  return TakeNodes(b, k, i, n);
 }
 
 // A dedicated block for a request of rsize padded bytes, or null.
@@ -523,9 +456,7 @@ __attribute__((noinline)) void *GetDedicated(int64_t rsize) {
   SearchAids *a = Aids(b);
   memset(a->freeBits, 0, sizeof a->freeBits);
   memset(a->best, 0, sizeof a->best);
-  memset(a->high, 0, sizeof a->high);
-  memset(a->low, 0, sizeof a->low);
-  memset(a->reach, 0, sizeof a->reach);
+  memset(a->cross, 0, sizeof a->cross);
   b->freeCount = 0;
   b->used = static_cast<int32_t>(rsize);
   return b->data;
@@ -543,36 +474,28 @@ void *GetMem(int size) {
     return rsize < 0 ? nullptr : GetDedicated(rsize);
   }
   int n = (size + kNodeSize) / kNodeSize;  // room for size bytes and a NUL, in nodes
-  MemBlock *b = nullptr;
-  int i = -1;
-  if (__builtin_expect(idx.ok, 1)) {
-    for (int k = NextFit(0, n); k < idx.count; k = NextFit(k + 1, n)) {
-      b = idx.chain[k];
-      i = FindRun(b, n);
-      if (i >= 0) break;
-      idx.fit[k] = static_cast<uint16_t>(n - 1);
+  if (__builtin_expect(idx.ok && n <= 64, 1)) {
+    // The keys are exact for runs up to 64 nodes: the first place whose key is n or more
+    // holds the first fit.
+    int k = FirstPlace(n);
+    if (__builtin_expect(k != 0, 1)) {
+      MemBlock *b = idx.slots[k].block;
+      return TakeNodes(b, k, FindRun(b, n), n);
     }
-  } else {
-    i = FindByChain(n, &b);
   }
-  if (__builtin_expect(i < 0, 0)) {
-    b = GetNewBlock(kBlockSize);
-    if (b == nullptr) return nullptr;
-    i = FindRun(b, n);
-  }
-  return TakeNodes(b, i, n);
+  return GetNodesSlow(n);
 }
 
 /* Releases the allocation that starts at p; anything else is ignored. A block left without
  * allocations goes back to the system at once. */
 void PutMem(void *p) {
   MemBlock *b = nullptr;
-  int i = 0;
-  Kind kind = LookUp(p, &b, &i);
+  int k = 0, i = 0;
+  Kind kind = LookUp(p, &b, &k, &i);
   if (kind == Kind::kUnknown) return;
   if (kind == Kind::kOrdinary) {
     MemNode &e = b->nodes[i];
-    FreeBits(b, i, e.count);
+    FreeBits(b, k, i, e.count);
     b->freeCount += e.count;
     e.count = 0;
     e.addr = nullptr;
@@ -590,8 +513,8 @@ void *AdjustMem(void *p, int size) {
     return nullptr;
   }
   MemBlock *b = nullptr;
-  int i = 0;
-  Kind kind = LookUp(p, &b, &i);
+  int place = 0, i = 0;
+  Kind kind = LookUp(p, &b, &place, &i);
   if (kind == Kind::kUnknown) return GetMem(size);
   int64_t rsize = PaddedSize(size);
   if (rsize < 0) return nullptr;
@@ -624,7 +547,7 @@ void *AdjustMem(void *p, int size) {
   char *data = b->data;
   if (n == a) return p;
   if (n < a) {
-    FreeBits(b, i + n, a - n);
+    FreeBits(b, place, i + n, a - n);
     memset(data + static_cast<size_t>(i + n) * kNodeSize, 0,
            static_cast<size_t>(a - n) * kNodeSize);
     e.count = static_cast<uint16_t>(n);
@@ -634,7 +557,7 @@ void *AdjustMem(void *p, int size) {
   int k = n - a;
   if (b->freeCount >= k) {
     if (i + a + k <= kNodes && TestMAT(b->mat + i + a, kFree, k)) {
-      TakeBits(b, i + a, k);
+      TakeBits(b, place, i + a, k);
       memset(data + static_cast<size_t>(i + a) * kNodeSize, 0, static_cast<size_t>(k) * kNodeSize);
       e.count = static_cast<uint16_t>(n);
       b->freeCount -= k;
@@ -642,7 +565,7 @@ void *AdjustMem(void *p, int size) {
     }
     if (i - k >= 0 && TestMAT(b->mat + i - k, kFree, k)) {
       int j = i - k;
-      TakeBits(b, j, k);
+      TakeBits(b, place, j, k);
       char *q = data + static_cast<size_t>(j) * kNodeSize;
       memmove(q, p, static_cast<size_t>(a) * kNodeSize);
       memset(q + static_cast<size_t>(a) * kNodeSize, 0, static_cast<size_t>(k) * kNodeSize);

@@ -45,10 +45,20 @@ struct RunPowers {
 
 // Bit j of the result is set where bits j..j+n-1 of x are all set (1 <= n <= 64). Two
 // overlapping runs of 2^k bits, 2^k <= n < 2^(k+1), cover exactly n bits.
+// Requests of fewer than 16 nodes are the usual case: their window is picked from the first
+// three powers with conditional moves; longer ones take a branch.
 MEMBITS_INLINE uint64_t RunStarts(uint64_t x, int n) {
-  RunPowers r(x);
   int k = 31 - __builtin_clz(static_cast<unsigned>(n));
-  uint64_t y = r.p[k];
+  uint64_t y;
+  if (__builtin_expect(n < 16, 1)) {
+    uint64_t p1 = x & (x >> 1), p2 = p1 & (p1 >> 2), p3 = p2 & (p2 >> 4);
+    y = k >= 1 ? p1 : x;
+    y = k >= 2 ? p2 : y;
+    y = k >= 3 ? p3 : y;
+  } else {
+    RunPowers r(x);
+    y = r.p[k];
+  }
   return y & (y >> static_cast<unsigned>(n - (1 << k)));
 }
 
@@ -103,6 +113,55 @@ MEMBITS_INLINE uint32_t AtLeast(const uint8_t *p, int n) {
   uint32_t mask = 0;
   for (int j = 0; j < 32; j++) mask |= static_cast<uint32_t>(p[j] >= n) << j;
   return mask;
+#endif
+}
+
+// a >= b ? x : y (unsigned), taken with a conditional move, never a branch.
+MEMBITS_INLINE uint32_t SelectAtLeast(uint64_t a, uint64_t b, uint32_t x, uint32_t y) {
+#if defined(__x86_64__) && !defined(MEMBITS_PORTABLE)
+  __asm__("cmp %[b], %[a]\n\tcmovae %[x], %[y]"
+          : [y] "+r"(y)
+          : [a] "r"(a), [b] "r"(b), [x] "r"(x)
+          : "cc");
+  return y;
+#else
+  return y ^ ((x ^ y) & -static_cast<uint32_t>(a >= b));
+#endif
+}
+
+// The largest of the 32 unsigned bytes at p (16-byte aligned).
+MEMBITS_INLINE int MaxByte(const uint8_t *p) {
+#ifdef __SSE2__
+  __m128i m = _mm_max_epu8(_mm_load_si128(reinterpret_cast<const __m128i *>(p)),
+                           _mm_load_si128(reinterpret_cast<const __m128i *>(p + 16)));
+  m = _mm_max_epu8(m, _mm_srli_si128(m, 8));
+  m = _mm_max_epu8(m, _mm_srli_si128(m, 4));
+  m = _mm_max_epu8(m, _mm_srli_si128(m, 2));
+  m = _mm_max_epu8(m, _mm_srli_si128(m, 1));
+  return _mm_cvtsi128_si32(m) & 0xff;
+#else
+  int m = 0;
+  for (int j = 0; j < 32; j++) m = p[j] > m ? p[j] : m;
+  return m;
+#endif
+}
+
+// The largest of the 64 unsigned bytes at p (16-byte aligned).
+MEMBITS_INLINE int MaxByte64(const uint8_t *p) {
+#ifdef __SSE2__
+  __m128i m = _mm_max_epu8(_mm_max_epu8(_mm_load_si128(reinterpret_cast<const __m128i *>(p)),
+                                        _mm_load_si128(reinterpret_cast<const __m128i *>(p + 16))),
+                           _mm_max_epu8(_mm_load_si128(reinterpret_cast<const __m128i *>(p + 32)),
+                                        _mm_load_si128(reinterpret_cast<const __m128i *>(p + 48))));
+  m = _mm_max_epu8(m, _mm_srli_si128(m, 8));
+  m = _mm_max_epu8(m, _mm_srli_si128(m, 4));
+  m = _mm_max_epu8(m, _mm_srli_si128(m, 2));
+  m = _mm_max_epu8(m, _mm_srli_si128(m, 1));
+  return _mm_cvtsi128_si32(m) & 0xff;
+#else
+  int m = 0;
+  for (int j = 0; j < 64; j++) m = p[j] > m ? p[j] : m;
+  return m;
 #endif
 }
 

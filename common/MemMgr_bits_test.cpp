@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -82,15 +83,32 @@ TEST(MemMgrBits, RunStartsForEveryLength) {
   }
 }
 
-TEST(MemMgrBits, AtLeastComparesUnsignedBytes) {
-  alignas(16) uint8_t bytes[32];
+TEST(MemMgrBits, ByteComparisonsAndMaxima) {
+  alignas(16) uint8_t bytes[64];
   std::mt19937 rng(7);
   for (int round = 0; round < 2000; round++) {
     for (uint8_t &b : bytes) b = static_cast<uint8_t>(round % 3 == 0 ? rng() % 256 : rng() % 130);
+    if (round % 5 == 1) bytes[rng() % 64] = 255;  // the largest at a random place
     for (int n : {1, 2, 7, 63, 64, 65, 127, 128, 129, 200, 255}) {
       uint32_t expect = 0;
       for (int j = 0; j < 32; j++) expect |= static_cast<uint32_t>(bytes[j] >= n) << j;
       ASSERT_EQ(AtLeast(bytes, n), expect) << "round " << round << " n " << n;
+    }
+    int max32 = 0, max64 = 0;
+    for (int j = 0; j < 64; j++) {
+      if (j < 32) max32 = std::max<int>(max32, bytes[j]);
+      max64 = std::max<int>(max64, bytes[j]);
+    }
+    ASSERT_EQ(MaxByte(bytes), max32) << "round " << round;
+    ASSERT_EQ(MaxByte64(bytes), max64) << "round " << round;
+  }
+}
+
+TEST(MemMgrBits, SelectComparesUnsigned) {
+  const uint64_t values[] = {0, 1, 2, 0x7fffffffffffffffULL, 0x8000000000000000ULL, ~1ULL, ~0ULL};
+  for (uint64_t a : values) {
+    for (uint64_t b : values) {
+      ASSERT_EQ(SelectAtLeast(a, b, 11, 22), a >= b ? 11u : 22u) << std::hex << a << " " << b;
     }
   }
 }

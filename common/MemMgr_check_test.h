@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <random>
 #include <string>
@@ -24,6 +25,7 @@
 
 extern "C" void MemMgrSetZeroDevice(const char *path);
 extern "C" void MemMgrSetIndexOff(int off);
+extern "C" void MemMgrSetIndexRoom(int places);
 extern "C" int MemMgrCheckAids(void);
 
 namespace memtest {

@@ -198,4 +198,63 @@ TEST_F(MemMgrTest, ManyBlocksIndexedAndWalked) {
   ManyBlockChurn(5, 1600, true);
 }
 
+// Blocks that come and go at the tail, so that their places in the index run through many
+// groups of a three-level tree, and past its last place (a rebuild). Most blocks are one
+// allocation shrunk to leave a free tail of 0 to 20 nodes, so the longest runs, and the
+// maxima above them in the tree, keep changing; some keep most of their nodes free, far
+// from the first block, for requests of more than 64 nodes. Every request is checked
+// against the plain first-fit search.
+TEST_F(MemMgrTest, FirstFitOverADeepIndex) {
+  MemMgrSetIndexRoom(2048);
+  std::mt19937 rng(77);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  Model model;
+  std::deque<char *> whole;
+  std::vector<char *> small;
+  auto add = [&](char *p, int size) {
+    ASSERT_NE(p, nullptr);
+    ASSERT_TRUE(AllZero(p, Padded(size)));
+    std::vector<unsigned char> expect(Padded(size), 0);
+    FillPattern(p, size, &expect, static_cast<unsigned>(size));
+    model.live[p] = std::move(expect);
+  };
+  auto drop = [&](char *p) {
+    PutMem(p);
+    model.live.erase(p);
+  };
+  for (int round = 0; round < 2200 && !HasFatalFailure(); round++) {
+    char *w = GetMemFirstFit(65535);  // always a new block, at the tail
+    add(w, 65535);
+    // A free tail of 0 to 20 nodes; now and then most of the block, for the long requests.
+    int size = round % 7 == 3 ? 2000 : 65535 - 32 * pick(0, 20);
+    ASSERT_EQ(AdjustMem(w, size), w);
+    model.live[w].resize(Padded(size));
+    whole.push_back(w);
+    if (whole.size() > 8) {  // the oldest leaves a hole in the places, not at their end
+      drop(whole.front());
+      whole.pop_front();
+    }
+    for (int j = 0; j < 6; j++) {
+      int r = pick(0, 99);
+      int s = r < 3 ? pick(48000, 60000) : r < 12 ? pick(2100, 5000) : pick(1, 200);
+      char *p = GetMemFirstFit(s);
+      add(p, s);
+      small.push_back(p);
+    }
+    while (small.size() > 40) {
+      size_t k = static_cast<size_t>(pick(0, static_cast<int>(small.size()) - 1));
+      drop(small[k]);
+      small[k] = small.back();
+      small.pop_back();
+    }
+    if (round == 1000) MemMgrSetIndexRoom(2048);  // built again around the blocks there are
+    if (round % 5 == 0) model.Check();
+  }
+  model.Check();
+  for (char *p : whole) drop(p);
+  for (char *p : small) drop(p);
+  MemMgrSetIndexRoom(0);
+  EXPECT_EQ(pMemB, nullptr);
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <vector>
+
 #include "MemMgr.h"
 #include "MemMgr_internal.h"
 
@@ -47,69 +49,82 @@ void DumpMem(void) {
   }
 }
 
-/* Test hook, not part of the interface: checks the search aids and the chain index against
- * the MATs and the chain with plain loops. Returns 0 when they agree, otherwise writes what
+/* Test hook, not part of the interface: checks the search aids and the index against the
+ * MATs and the chain with plain loops. Returns 0 when they agree, otherwise writes what
  * disagrees on standard error and returns 1. */
 extern "C" int MemMgrCheckAids(void) {
-  auto fail = [](const char *what, const void *b, int at) {
-    fprintf(stderr, "MemMgrCheckAids: %s (block %p, at %d)\n", what, b, at);
+  auto fail = [](const char *what, const void *b, long at) {
+    fprintf(stderr, "MemMgrCheckAids: %s (block %p, at %ld)\n", what, b, at);
     return 1;
   };
-  int k = 0;
-  for (MemBlock *b = pMemB; b != nullptr; b = b->next, k++) {
+  int blocks = 0, lastPlace = 0;
+  std::vector<bool> taken(idx.ok ? static_cast<size_t>(idx.cap) : 0);
+  for (MemBlock *b = pMemB; b != nullptr; b = b->next, blocks++) {
     SearchAids *a = Aids(b);
-    if (idx.ok) {
-      if (k >= idx.count || idx.chain[k] != b || a->pos != k) return fail("chain index", b, k);
-    } else if (a->pos != -1) {
-      return fail("place in a dropped index", b, a->pos);
-    }
-    if (IsDedicated(b)) {
-      for (int w = 0; w < kWords; w++) {
-        if (a->reach[w] != 0) return fail("dedicated block searchable", b, w);
-      }
-      if (idx.ok && idx.fit[k] != 0) return fail("dedicated block bound", b, k);
-      continue;
-    }
+    if (a->freeBits[kWords] != 0) return fail("word past the last", b, kWords);
     int longest = 0, run = 0;
-    for (int w = 0; w < kWords; w++) {
-      int best = 0, low = 0, high = 0, cur = 0;
-      bool inLow = true;
+    for (int w = 0; w < kWords && !IsDedicated(b); w++) {
+      int best = 0, cur = 0;
       for (int j = 0; j < 64; j++) {
         bool free = b->mat[w * 64 + j] == kFree;
         if (((a->freeBits[w] >> j) & 1) != (free ? 1u : 0u))
           return fail("bit mirror", b, w * 64 + j);
         cur = free ? cur + 1 : 0;
         best = cur > best ? cur : best;
-        if (inLow && free) low++;
-        if (!free) inLow = false;
         run = free ? run + 1 : 0;
         longest = run > longest ? run : longest;
       }
-      high = cur;
-      if (a->best[w] != best || a->low[w] != low || a->high[w] != high) {
-        return fail("word runs", b, w);
-      }
+      if (a->best[w] != best) return fail("longest run of a word", b, w);
     }
-    if (a->low[kWords] != 0) return fail("low past the last word", b, kWords);
     for (int w = 0; w < kWords; w++) {
-      int cross = a->high[w] + a->low[w + 1];
-      if (a->reach[w] != (a->best[w] > cross ? a->best[w] : cross)) return fail("reach", b, w);
+      // The run across the upper boundary: free nodes at the top of w and the bottom of w+1.
+      int cross = 0;
+      for (int j = w * 64 + 63; j >= w * 64 && b->mat[j] == kFree; j--) cross++;
+      for (int j = w * 64 + 64; j < kNodes && j < w * 64 + 128 && b->mat[j] == kFree; j++) cross++;
+      if (a->cross[w] != cross) return fail("run across a boundary", b, w);
+      if (IsDedicated(b) && a->best[w] != 0) return fail("dedicated block searchable", b, w);
     }
-    if (idx.ok) {
-      int bound = idx.fit[k];
-      if (bound < longest) return fail("block bound below its longest run", b, k);
+    int k = a->slot;
+    if (!idx.ok) {
+      if (k != 0) return fail("place in a dropped index", b, k);
+      continue;
     }
+    if (k <= lastPlace || k >= idx.next) return fail("place out of chain order", b, k);
+    lastPlace = k;
+    taken[static_cast<size_t>(k)] = true;
+    const Slot &s = idx.slots[k];
+    if (s.block != b || s.start != reinterpret_cast<uintptr_t>(b->data) ||
+        s.size != static_cast<uint32_t>(b->size))
+      return fail("place record", b, k);
+    int key = longest < 64 ? longest : 64;
+    if (idx.keys[k] != key) return fail("key", b, k);
+    if (key == 64 && s.longFit < longest) return fail("bound below the longest run", b, k);
+    uintptr_t d = reinterpret_cast<uintptr_t>(b->data), off = 1;
+    if (PlaceOf(d, &off) != k || off != 0 || PlaceOf(d + b->size, &off) != k ||
+        PlaceOf(d + b->size / 2, &off) != k || PlaceOf(d - 1, &off) == k ||
+        PlaceOf(d + b->size + 1, &off) == k)
+      return fail("page map", b, k);
   }
-  if (idx.ok) {
-    if (k != idx.count) return fail("index length", nullptr, idx.count);
-    for (int j = k; j < k + kFitPad; j++) {
-      if (idx.fit[j] != 0) return fail("bound past the index", nullptr, j);
-    }
-    for (int j = 0; j < k; j++) {
-      if (idx.starts[j] != reinterpret_cast<uintptr_t>(idx.byAddr[j]->data)) {
-        return fail("address index", idx.byAddr[j], j);
+  if (!idx.ok) return 0;
+  if (blocks != idx.count) return fail("index length", nullptr, idx.count);
+  if (idx.slots[0].block != nullptr || idx.slots[0].start != UINTPTR_MAX ||
+      idx.slots[0].size != 0 || idx.keys[0] != 0)
+    return fail("place 0 holds something", nullptr, 0);
+  for (int k = 1; k < idx.cap; k++) {
+    if (taken[static_cast<size_t>(k)]) continue;
+    if (idx.slots[k].block != nullptr || idx.slots[k].start != UINTPTR_MAX || idx.keys[k] != 0)
+      return fail("empty place", nullptr, k);
+  }
+  if (idx.levelSize[0] != idx.cap || idx.levelSize[idx.levels - 1] != kFan)
+    return fail("tree levels", nullptr, idx.levels);
+  for (int l = 1; l < idx.levels; l++) {
+    for (int g = 0; g < idx.levelSize[l]; g++) {
+      int m = 0;
+      for (int j = g * kFan; j < (g + 1) * kFan && j < idx.levelSize[l - 1]; j++) {
+        int v = idx.keys[idx.levelAt[l - 1] + j];
+        m = v > m ? v : m;
       }
-      if (j > 0 && idx.starts[j - 1] >= idx.starts[j]) return fail("address order", nullptr, j);
+      if (idx.keys[idx.levelAt[l] + g] != m) return fail("tree entry", nullptr, l * 100000L + g);
     }
   }
   return 0;
