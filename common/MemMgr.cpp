@@ -73,22 +73,36 @@ void InitAids(MemBlock *b) {
   SearchAids *a = Aids(b);
   memset(a->freeBits, 0xff, sizeof a->freeBits[0] * kWords);
   a->freeBits[kWords] = 0;
+  memset(a->startBits, 0, sizeof a->startBits);
   memset(a->best, 64, sizeof a->best);
   memset(a->cross, 128, sizeof a->cross);
   a->cross[kWords - 1] = 64;
+  a->freeNodes = kNodes;
   a->slot = 0;
 }
 
-// Sets the m MAT characters of nodes i.. of block b to c (m >= 1).
-MEMBITS_INLINE void FillMat(MemBlock *b, int i, int m, char c) {
-  // The MAT is followed by more of the header mapping, so eight bytes from any node stay in
-  // it; a short run is one 8-byte read-modify-write instead of a call.
-  static_assert(offsetof(MemBlock, mat) + kNodes + 7 < kAidsOffset, "MAT tail room");
-  char *p = reinterpret_cast<char *>(b) + offsetof(MemBlock, mat) + i;
-  if (m <= 8) {
-    uint64_t v, set = ~0ULL >> (64 - 8 * static_cast<unsigned>(m));
-    memcpy(&v, p, sizeof v);
-    v = (v & ~set) | (0x0101010101010101ULL * static_cast<unsigned char>(c) & set);
+// Adds d to the free-node count of block b (aids a); returns the new count.
+MEMBITS_INLINE int AddFree(MemBlock *b, SearchAids *a, int d) {
+  int f = a->freeNodes + d;
+  a->freeNodes = f;
+  b->freeCount = f;
+  return f;
+}
+
+// Writes the m MAT characters of nodes i.. of block b (m >= 1) as c, once the bit mirror in
+// a holds them. A short run is one 8-byte store made from the mirror's bits for those eight
+// nodes: the MAT line is written, never read, so a release or an allocation does not wait
+// for it to come in from memory.
+MEMBITS_INLINE void SyncMat(MemBlock *b, const SearchAids *a, int i, int m, char c) {
+  char *p = b->mat + i;
+  if (__builtin_expect(m <= 8 && i <= kNodes - 8, 1)) {
+    unsigned w = static_cast<unsigned>(i) / 64, j = static_cast<unsigned>(i) % 64;
+    uint64_t bits = (a->freeBits[w] >> j | a->freeBits[w + 1] << 1 << (63 - j)) & 0xff;
+    // Bit k of bits to byte k, 1 where set; then 'U' for 0 and ' ' for 1.
+    uint64_t x = (bits * 0x0101010101010101ULL) & 0x8040201008040201ULL;
+    x = ((x + 0x7f7f7f7f7f7f7f7fULL) >> 7) & 0x0101010101010101ULL;
+    static_assert((kUsed ^ kFree) == 0x75, "MAT marks");
+    uint64_t v = 0x0101010101010101ULL * static_cast<unsigned char>(kUsed) ^ x * 0x75;
     memcpy(p, &v, sizeof v);
     return;
   }
@@ -113,29 +127,26 @@ __attribute__((noinline)) void SetBits(SearchAids *a, unsigned first, unsigned l
   }
 }
 
-// Word w changes from bits x0 to bits x: its longest run is best, its edge runs were high0
-// and low0 (top and bottom) and are high and low. Stores them and renews the cross of the
-// boundaries above and below the word from their old values. Returns the larger of the
-// word's best and the two crosses. Everything is read before anything is stored.
-MEMBITS_INLINE int StoreWord(SearchAids *a, int w, uint64_t x, int best, int high0, int low0,
-                             int high, int low) {
+// Word w changes from bits x0 to bits x, whose edge runs were high0 and low0 (top and bottom)
+// and are high and low. Stores the word and renews the cross of the boundaries above and
+// below it from their old values. Returns the larger of the two crosses. Everything is read
+// before anything is stored.
+MEMBITS_INLINE int StoreWord(SearchAids *a, int w, uint64_t x, int high0, int low0, int high,
+                             int low) {
   // Word 0 has no boundary below, and takes no branch of its own: it renews its own cross
   // as the "boundary below" and then stores the right one over it.
   int under = w - (w > 0);
   int above = a->cross[w] - high0 + high;
   int below = (a->cross[under] - low0 + low) & -(w > 0);
   a->freeBits[w] = x;
-  a->best[w] = static_cast<uint8_t>(best);
   a->cross[under] = static_cast<uint8_t>(below);
   a->cross[w] = static_cast<uint8_t>(above);
-  return Max(best, Max(above, below));
+  return Max(above, below);
 }
 
-// Takes nodes i..i+m-1 (m >= 1) of block b (at place k) in the MAT, its bit mirror, the
-// search aids and the index.
-MEMBITS_INLINE void TakeBits(MemBlock *b, int k, int i, int m) {
-  FillMat(b, i, m, kUsed);
-  SearchAids *a = Aids(b);
+// Takes nodes i..i+m-1 (m >= 1) of block b (aids a, at place k) in the MAT, its bit mirror,
+// the search aids and the index.
+MEMBITS_INLINE void TakeBits(MemBlock *b, SearchAids *a, int k, int i, int m) {
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
   if (first / 64 != last / 64) {
     SetBits(a, first, last, false);
@@ -145,9 +156,10 @@ MEMBITS_INLINE void TakeBits(MemBlock *b, int k, int i, int m) {
     int w = static_cast<int>(first / 64);
     uint64_t x0 = a->freeBits[w];
     uint64_t x = x0 & ~((~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64));
-    StoreWord(a, w, x, LongestRun(x), HighRun(x0), LowRun(x0), __builtin_clzll(~x),
-              __builtin_ctzll(~x));
+    a->best[w] = static_cast<uint8_t>(LongestRun(x));
+    StoreWord(a, w, x, HighRun(x0), LowRun(x0), __builtin_clzll(~x), __builtin_ctzll(~x));
   }
+  SyncMat(b, a, i, m, kUsed);
   // Runs only got shorter: the longest may have been one of them.
   if (k != 0) {
     int key = MaxByte64(a->best);
@@ -157,9 +169,7 @@ MEMBITS_INLINE void TakeBits(MemBlock *b, int k, int i, int m) {
 
 // Frees nodes i..i+m-1 (m >= 1) of block b (at place k) in the MAT, its bit mirror, the
 // search aids and the index.
-MEMBITS_INLINE void FreeBits(MemBlock *b, int k, int i, int m) {
-  FillMat(b, i, m, kFree);
-  SearchAids *a = Aids(b);
+MEMBITS_INLINE void FreeBits(MemBlock *b, SearchAids *a, int k, int i, int m) {
   unsigned first = static_cast<unsigned>(i), last = static_cast<unsigned>(i + m - 1);
   int w = static_cast<int>(first / 64);
   int bound;
@@ -171,14 +181,18 @@ MEMBITS_INLINE void FreeBits(MemBlock *b, int k, int i, int m) {
     uint64_t x0 = a->freeBits[w];
     uint64_t x = x0 | (~0ULL >> (64 - static_cast<unsigned>(m))) << lo;
     int high0 = __builtin_clzll(~x0), low0 = __builtin_ctzll(~x0);
+    int best, crosses;
     if (__builtin_expect(~x == 0, 0)) {
-      bound = StoreWord(a, w, x, 64, high0, low0, 64, 64);  // the whole word is free
+      best = 64;  // the whole word is free
+      crosses = StoreWord(a, w, x, high0, low0, 64, 64);
     } else {
       // The word keeps a used node, so every count below meets one.
       int run = __builtin_ctzll(~(x >> lo)) + __builtin_clzll(~(x << (63 - lo))) - 1;
-      bound = StoreWord(a, w, x, Max(a->best[w], run), high0, low0, __builtin_clzll(~x),
-                        __builtin_ctzll(~x));
+      best = Max(a->best[w], run);
+      crosses = StoreWord(a, w, x, high0, low0, __builtin_clzll(~x), __builtin_ctzll(~x));
     }
+    a->best[w] = static_cast<uint8_t>(best);
+    bound = Max(best, crosses);
   } else {
     SetBits(a, first, last, true);
     bound = 0;
@@ -186,6 +200,7 @@ MEMBITS_INLINE void FreeBits(MemBlock *b, int k, int i, int m) {
       bound = Max(bound, Max(a->best[v], a->cross[v]));
     }
   }
+  SyncMat(b, a, i, m, kFree);
   // Runs only got longer, and only around the freed nodes.
   if (k != 0) {
     if (bound >= 64) {
@@ -200,8 +215,9 @@ MEMBITS_INLINE void FreeBits(MemBlock *b, int k, int i, int m) {
 MEMBITS_INLINE int FindRun(MemBlock *b, int n) {
   SearchAids *a = Aids(b);
   if (n <= 64) {
-    // The aids are exact: the first word whose best or cross is n or more holds the start
-    // of the lowest such run, inside the word or at its top, running on into the next word.
+    // A run of n <= 64 nodes lies inside one word or starts at the top of one and runs on
+    // into the next. The aids are exact: the first word whose best or cross is n or more
+    // holds the start of the lowest such run, inside the word or at its top.
     uint32_t any = AtLeast(a->best, n) | AtLeast(a->cross, n);
     if (any == 0) return -1;
     int w = __builtin_ctz(any);
@@ -245,15 +261,45 @@ MEMBITS_INLINE void ZeroNodes(char *p, int n) {
   memset(p, 0, static_cast<size_t>(n) * kNodeSize);
 }
 
-// Takes nodes i..i+n-1 of block b (at place k) for a new allocation; returns its zeroed
-// memory.
-MEMBITS_INLINE void *TakeNodes(MemBlock *b, int k, int i, int n) {
-  TakeBits(b, k, i, n);
-  char *addr = b->data + static_cast<size_t>(i) * kNodeSize;
+// Sets or clears the start bit of node i.
+MEMBITS_INLINE void MarkStart(SearchAids *a, int i, bool start) {
+  uint64_t bit = 1ULL << (static_cast<unsigned>(i) % 64);
+  uint64_t &word = a->startBits[static_cast<unsigned>(i) / 64];
+  word = start ? word | bit : word & ~bit;
+}
+
+// Length in nodes of an allocation that spans a word boundary: up to the next start or free
+// node, or the end of the block.
+__attribute__((noinline)) int LongLength(const SearchAids *a, int i) {
+  int len = 64 - i % 64;
+  for (int v = i / 64 + 1; v < kWords; v++) {
+    uint64_t stop = a->startBits[v] | a->freeBits[v];
+    if (stop != 0) return len + __builtin_ctzll(stop);
+    len += 64;
+  }
+  return len;
+}
+
+// Length in nodes of the allocation that starts at node i, from the bit mirrors: it ends
+// before the next node that is free or starts another allocation.
+MEMBITS_INLINE int AllocLength(const SearchAids *a, int i) {
+  unsigned w = static_cast<unsigned>(i) / 64, j = static_cast<unsigned>(i) % 64;
+  uint64_t stop = (a->startBits[w] | a->freeBits[w]) >> j >> 1;  // the nodes after i
+  if (__builtin_expect(stop != 0, 1)) return __builtin_ctzll(stop) + 1;
+  return LongLength(a, i);
+}
+
+// Takes nodes i..i+n-1 of block b (at place k), whose data area is data, for a new
+// allocation; returns its zeroed memory.
+MEMBITS_INLINE void *TakeNodes(MemBlock *b, int k, char *data, int i, int n) {
+  SearchAids *a = Aids(b);
+  TakeBits(b, a, k, i, n);
+  MarkStart(a, i, true);
+  char *addr = data + static_cast<size_t>(i) * kNodeSize;
   b->nodes[i].count = static_cast<uint16_t>(n);
   b->nodes[i].addr = addr;
   ZeroNodes(addr, n);
-  b->freeCount -= n;
+  AddFree(b, a, -n);
   return addr;
 }
 
@@ -290,10 +336,11 @@ MEMBITS_INLINE Kind LookUp(const void *p, MemBlock **block, int *place, int *nod
   // The index holds the size too, so the header is not read for it.
   bool dedicated = *place != 0 ? idx.slots[*place].size > kBlockSize : IsDedicated(b);
   if (dedicated) return off == 0 ? Kind::kDedicated : Kind::kUnknown;
+  // An allocation starts at a node whose entry is filled; the start bits mirror the entries.
+  // The end address is no node: no allocation starts there.
   int i = static_cast<int>(off / kNodeSize);
-  if (i >= kNodes) return Kind::kUnknown;  // the end address: no allocation starts there
-  const MemNode &e = b->nodes[i];
-  if (e.addr != p || e.count == 0) return Kind::kUnknown;  // p is not null
+  if (off % kNodeSize != 0 || i >= kNodes) return Kind::kUnknown;
+  if ((Aids(b)->startBits[i / 64] >> (i % 64) & 1) == 0) return Kind::kUnknown;
   *node = i;
   return Kind::kOrdinary;
 }
@@ -434,14 +481,14 @@ __attribute__((noinline)) int FindLong(int n, MemBlock **block, int *place) {
 __attribute__((noinline)) void *GetNodesSlow(int n) {
   MemBlock *b = nullptr;
   int k = 0;
-  int i = idx.ok && n <= 64 ? -1 : FindLong(n, &b, &k);
+  int i = idx.ok && n <= 64 ? -1 : FindLong(n, &b, &k);  // the keys ruled every block out
   if (i < 0) {
     b = GetNewBlock(kBlockSize);
     if (b == nullptr) return nullptr;
     k = Aids(b)->slot;
     i = FindRun(b, n);
   }
-  return TakeNodes(b, k, i, n);
+  return TakeNodes(b, k, b->data, i, n);
 }
 
 // A dedicated block for a request of rsize padded bytes, or null.
@@ -457,7 +504,7 @@ __attribute__((noinline)) void *GetDedicated(int64_t rsize) {
   memset(a->freeBits, 0, sizeof a->freeBits);
   memset(a->best, 0, sizeof a->best);
   memset(a->cross, 0, sizeof a->cross);
-  b->freeCount = 0;
+  AddFree(b, a, -kNodes);
   b->used = static_cast<int32_t>(rsize);
   return b->data;
 }
@@ -479,8 +526,8 @@ void *GetMem(int size) {
     // holds the first fit.
     int k = FirstPlace(n);
     if (__builtin_expect(k != 0, 1)) {
-      MemBlock *b = idx.slots[k].block;
-      return TakeNodes(b, k, FindRun(b, n), n);
+      const Slot &s = idx.slots[k];
+      return TakeNodes(s.block, k, reinterpret_cast<char *>(s.start), FindRun(s.block, n), n);
     }
   }
   return GetNodesSlow(n);
@@ -494,12 +541,15 @@ void PutMem(void *p) {
   Kind kind = LookUp(p, &b, &k, &i);
   if (kind == Kind::kUnknown) return;
   if (kind == Kind::kOrdinary) {
-    MemNode &e = b->nodes[i];
-    FreeBits(b, k, i, e.count);
-    b->freeCount += e.count;
-    e.count = 0;
-    e.addr = nullptr;
-    if (b->freeCount < kNodes) return;
+    // The length comes from the bit mirrors and the entry is cleared without being read: on
+    // a busy heap the node table is seldom in the cache.
+    SearchAids *a = Aids(b);
+    int m = AllocLength(a, i);
+    MarkStart(a, i, false);
+    FreeBits(b, a, k, i, m);
+    b->nodes[i].count = 0;
+    b->nodes[i].addr = nullptr;
+    if (AddFree(b, a, m) < kNodes) return;
   }
   FreeBlock(b);
 }
@@ -546,26 +596,27 @@ void *AdjustMem(void *p, int size) {
   int a = e.count;
   char *data = b->data;
   if (n == a) return p;
+  SearchAids *aids = Aids(b);
   if (n < a) {
-    FreeBits(b, place, i + n, a - n);
+    FreeBits(b, aids, place, i + n, a - n);
     memset(data + static_cast<size_t>(i + n) * kNodeSize, 0,
            static_cast<size_t>(a - n) * kNodeSize);
     e.count = static_cast<uint16_t>(n);
-    b->freeCount += a - n;
+    AddFree(b, aids, a - n);
     return p;
   }
   int k = n - a;
   if (b->freeCount >= k) {
     if (i + a + k <= kNodes && TestMAT(b->mat + i + a, kFree, k)) {
-      TakeBits(b, place, i + a, k);
+      TakeBits(b, aids, place, i + a, k);
       memset(data + static_cast<size_t>(i + a) * kNodeSize, 0, static_cast<size_t>(k) * kNodeSize);
       e.count = static_cast<uint16_t>(n);
-      b->freeCount -= k;
+      AddFree(b, aids, -k);
       return p;
     }
     if (i - k >= 0 && TestMAT(b->mat + i - k, kFree, k)) {
       int j = i - k;
-      TakeBits(b, place, j, k);
+      TakeBits(b, aids, place, j, k);
       char *q = data + static_cast<size_t>(j) * kNodeSize;
       memmove(q, p, static_cast<size_t>(a) * kNodeSize);
       memset(q + static_cast<size_t>(a) * kNodeSize, 0, static_cast<size_t>(k) * kNodeSize);
@@ -573,7 +624,9 @@ void *AdjustMem(void *p, int size) {
       e.addr = nullptr;
       b->nodes[j].count = static_cast<uint16_t>(n);
       b->nodes[j].addr = q;
-      b->freeCount -= k;
+      MarkStart(aids, i, false);
+      MarkStart(aids, j, true);
+      AddFree(b, aids, -k);
       return q;
     }
   }

@@ -20,14 +20,19 @@ constexpr char kUsed = MEM_USED_MARK;
 
 inline bool IsDedicated(const MemBlock *b) { return b->size > kBlockSize; }
 
-// Search aids, kept in the header mapping right after the MemBlock record, for the 32 words
-// of 64 nodes:
+// Search aids, kept in the header mapping after the MemBlock record, for the 32 words of 64
+// nodes:
 // - best[w] is the longest free run inside word w;
 // - cross[w] is the free run across the upper boundary of word w: the free nodes at the top
 //   of word w plus those at the bottom of word w+1 (none above the last word), each counted
 //   up to 64;
 // - freeBits mirrors the MAT, one bit per node (set = free), with a word past the last that
-//   stays 0.
+//   stays 0;
+// - startBits mirrors the node table: a bit is set where an allocation starts (its entry is
+//   filled). An allocation runs from its start to the next start or free node, so a release
+//   finds its length here and the node table and the MAT are written, never read, on the
+//   common paths: on a busy heap their lines are seldom in the cache;
+// - freeNodes mirrors the header's free-node count for the same reason.
 // A run of n <= 64 free nodes lies inside one word or crosses one boundary, so the first
 // word whose best or cross is n or more holds the start of the lowest such run, and the
 // largest of them all (up to 64) is the block's longest run. best and cross share one cache
@@ -40,13 +45,21 @@ struct SearchAids {
   alignas(64) uint8_t best[kWords];
   uint8_t cross[kWords];
   uint64_t freeBits[kWords + 1];
+  uint64_t startBits[kWords + 1];
+  int32_t freeNodes;
   int32_t slot;
 };
+// Headers are page-aligned, so aids at one fixed offset in each would all fall into the same
+// few cache sets; each block's aids sit one of 64 lines further in, picked by the page
+// number of its header.
 constexpr size_t kAidsOffset = (sizeof(MemBlock) + 63) / 64 * 64;
-constexpr int kHeaderSize = static_cast<int>(kAidsOffset + sizeof(SearchAids));
+constexpr int kAidsColours = 64;
+constexpr int kHeaderSize =
+    static_cast<int>(kAidsOffset + (kAidsColours - 1) * 64 + sizeof(SearchAids));
 
 MEMBITS_INLINE SearchAids *Aids(MemBlock *b) {
-  return reinterpret_cast<SearchAids *>(reinterpret_cast<char *>(b) + kAidsOffset);
+  uintptr_t h = reinterpret_cast<uintptr_t>(b);
+  return reinterpret_cast<SearchAids *>(h + kAidsOffset + ((h >> 12) % kAidsColours) * 64);
 }
 
 // Index of the chain, so that neither the first-fit search nor the release's block lookup
@@ -130,13 +143,16 @@ MEMBITS_INLINE void SetKey(int k, int key) {
   }
 }
 
-// Raises the key of place k to key when it is lower, and the tree above it (no branch on
-// the keys either).
+// Raises the key of place k to key when it is lower, and the tree above it. Every entry is at
+// least the entries below it, so the walk ends at the first that is high enough already;
+// that is usually the key itself, and then nothing is stored (a byte stored in a group
+// that the next search reads 16 bytes at a time would hold that read up).
 MEMBITS_INLINE void RaiseKey(int k, int key) {
   uint8_t *keys = idx.keys;
   for (int l = 0; l < idx.levels; l++, k /= kFan) {
     uint8_t *at = keys + idx.levelAt[l] + k;
-    *at = static_cast<uint8_t>(*at > key ? *at : key);
+    if (*at >= key) return;
+    *at = static_cast<uint8_t>(key);
   }
 }
 

@@ -49,9 +49,10 @@ void DumpMem(void) {
   }
 }
 
-/* Test hook, not part of the interface: checks the search aids and the index against the
- * MATs and the chain with plain loops. Returns 0 when they agree, otherwise writes what
- * disagrees on standard error and returns 1. */
+/* Test hook, not part of the interface: checks the search aids (bit mirrors, free-node
+ * count, runs) and the index against the MATs, the node tables and the chain with plain
+ * loops. Returns 0 when they agree, otherwise writes what disagrees on standard error and
+ * returns 1. */
 extern "C" int MemMgrCheckAids(void) {
   auto fail = [](const char *what, const void *b, long at) {
     fprintf(stderr, "MemMgrCheckAids: %s (block %p, at %ld)\n", what, b, at);
@@ -61,7 +62,14 @@ extern "C" int MemMgrCheckAids(void) {
   std::vector<bool> taken(idx.ok ? static_cast<size_t>(idx.cap) : 0);
   for (MemBlock *b = pMemB; b != nullptr; b = b->next, blocks++) {
     SearchAids *a = Aids(b);
-    if (a->freeBits[kWords] != 0) return fail("word past the last", b, kWords);
+    if (a->freeBits[kWords] != 0 || a->startBits[kWords] != 0)
+      return fail("word past the last", b, kWords);
+    if (a->freeNodes != b->freeCount) return fail("free-node count mirror", b, a->freeNodes);
+    for (int i = 0; i < kNodes; i++) {
+      bool start = !IsDedicated(b) && b->nodes[i].count != 0;
+      if (((a->startBits[i / 64] >> (i % 64)) & 1) != (start ? 1u : 0u))
+        return fail("start bit mirror", b, i);
+    }
     int longest = 0, run = 0;
     for (int w = 0; w < kWords && !IsDedicated(b); w++) {
       int best = 0, cur = 0;
