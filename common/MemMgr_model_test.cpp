@@ -258,3 +258,65 @@ TEST_F(MemMgrTest, FirstFitOverADeepIndex) {
 }
 
 }  // namespace
+
+namespace {
+
+// Allocations laid side by side from node 0 of one block (first fit in an empty block),
+// then released one by one in a given order. After every release the MAT must read exactly
+// as the live allocations say, neighbours untouched: a release finds its length from the
+// node that starts the next allocation, a free node or the block's end, and the MAT bytes
+// around the freed run are rewritten. The released sizes are then asked for again and must
+// take the first fit, and releasing everything must return the block.
+struct Layout {
+  std::vector<int> nodes;  // allocation lengths in nodes, side by side from node 0
+  std::vector<int> order;  // release order (indexes into nodes); the last one stays
+};
+
+TEST_F(MemMgrTest, SideBySideReleasesInManyOrders) {
+  const Layout layouts[] = {
+      {{1, 1, 1, 1}, {1, 3, 0, 2}},
+      {{63, 2, 63}, {1, 0, 2}},            // the middle one crosses a word boundary
+      {{64, 64, 1}, {0, 2, 1}},            // whole words
+      {{100, 1, 27, 9}, {2, 1, 3, 0}},     // long, and longer than eight nodes
+      {{7, 8, 9, 1, 2}, {4, 0, 2, 3, 1}},  // around the eight-node short path
+      {{2040, 3, 5}, {2, 1, 0}},           // the last ones end at the block's end
+      {{2041, 7}, {1, 0}},
+      {{60, 3, 1, 2, 1}, {1, 3, 2, 4, 0}},  // runs joining across a word boundary
+  };
+  for (const Layout &l : layouts) {
+    SCOPED_TRACE(::testing::PrintToString(l.nodes));
+    std::map<char *, int> live;  // start -> nodes
+    std::vector<char *> ptrs;
+    for (int n : l.nodes) {
+      ptrs.push_back(GetMemFirstFit(32 * n - 1));
+      live[ptrs.back()] = n;
+    }
+    MemBlock *b = pMemB;
+    ASSERT_NE(b, nullptr);
+    auto expectMat = [&]() {
+      std::string mat(MEM_NODES, ' ');
+      for (auto &kv : live) mat.replace((kv.first - b->data) / 32, kv.second, kv.second, 'U');
+      ASSERT_EQ(std::string(b->mat, MEM_NODES + 1), mat + '\0');
+      ASSERT_EQ(MemMgrCheckAids(), 0);
+    };
+    for (size_t step = 0; step + 1 < l.order.size(); step++) {
+      int j = l.order[step];
+      // A pointer one node inside a longer allocation is no allocation: ignored.
+      if (l.nodes[j] > 1) PutMem(ptrs[j] + 32);
+      PutMem(ptrs[j]);
+      live.erase(ptrs[j]);
+      ASSERT_NO_FATAL_FAILURE(expectMat());
+    }
+    for (size_t step = 0; step + 1 < l.order.size(); step++) {
+      int n = l.nodes[l.order[step]];
+      char *p = GetMemFirstFit(32 * n - 1);
+      ASSERT_EQ(pMemB, b);
+      live[p] = n;
+      ASSERT_NO_FATAL_FAILURE(expectMat());
+    }
+    for (auto &kv : live) PutMem(kv.first);
+    ASSERT_EQ(pMemB, nullptr) << "a release freed too few nodes";
+  }
+}
+
+}  // namespace
