@@ -128,10 +128,13 @@ BENCHMARK(BM_Malloc_Replace)->Arg(1000);
 BENCHMARK(BM_Calloc_Replace)->Arg(1000);
 BENCHMARK(BM_MemMgr_Adjust)->Arg(1000);
 BENCHMARK(BM_Realloc_Adjust)->Arg(1000);
-// The number of blocks grows with the live allocations (about 480 small ones per block).
-// The first-fit walk compares the chain index's bounds eight blocks at a time and the
-// release finds its block by binary search, so the growth in cost comes mostly from cache
-// misses.
+// The number of blocks grows with the live allocations (about 500 small ones per block).
+// The first fit is found through a tree over the blocks' longest free runs and the release
+// finds its block through a page map, so the growth in cost comes mostly from cache misses:
+// the node table, the MAT and the zero-filled data of a request are seldom in the cache on a
+// large heap. With few blocks, the block at the end of the chain is emptied and made anew
+// now and then (an emptied block goes back to the system at once), and those mappings are
+// part of the cost.
 BENCHMARK(BM_MemMgr_Replace)->Arg(4000)->Arg(16000)->Arg(64000)->Arg(256000);
 BENCHMARK(BM_Malloc_Replace)->Arg(4000)->Arg(16000)->Arg(64000)->Arg(256000);
 
