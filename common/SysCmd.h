@@ -2,6 +2,9 @@
  * runner with its log modes, output capture and the host queries built on it.
  *
  * Commands are named by their row in ComList; the rows are an interface and never move.
+ * Rows are resolved against the fixed directories of SearchPaths, then those of PATH; a
+ * directory that is not absolute (a relative or empty PATH entry) is skipped, since it would
+ * resolve against whatever the current directory happens to be.
  * A negative index runs the command on the terminal (not logged, no progress dot, output not
  * redirected in modes 1 and 2). Log modes: 0 quiet, 1 logged and a failure only recorded,
  * 2 logged and a failure ends the program with status 1.
@@ -66,12 +69,13 @@ extern char *FullSearchPath; /* managed "<SearchPaths>:<PATH>" for lazy resoluti
 extern char flInitSysCmd;    /* 1: resolve lazily on first use; cleared by InitSysCmdList */
 extern char flSysCmdLog;     /* 1: logged commands print a dot and go to the log */
 
-/* Resolves the whole table (fixed directories, then PATH), puts SHELL into the environment
- * and logs "initializing system". Returns arg. */
+/* Resolves the whole table (fixed directories, then PATH; directories that are not absolute
+ * skipped), puts SHELL into the environment and logs "initializing system". Returns arg. */
 int InitSysCmdList(int arg);
 /* Resolves the rows against one directory; returns 1 while some row is still unresolved. */
 int FillCmdPaths(const char *dir);
-/* Lazy resolution of one row through FullSearchPath; 1 when found. */
+/* Lazy resolution of one row through FullSearchPath (absolute directories only); 1 when
+ * found. */
 int FillCmdPath(int index);
 
 /* Runs row index with the formatted arguments under the resolved shell. Returns 0 on
@@ -100,8 +104,7 @@ typedef struct ResponseLine {
 ResponseLine *GetCmdResponse(int index, const char *pattern, const char *fmt, ...)
     UTILS_PRINTF(3, 4);
 /* The kept lines as one managed string, each ending in a newline; null when none. */
-char *GetCmdResponseStr(int index, const char *pattern, const char *fmt, ...)
-    UTILS_PRINTF(3, 4);
+char *GetCmdResponseStr(int index, const char *pattern, const char *fmt, ...) UTILS_PRINTF(3, 4);
 /* Releases every line of list (null accepted); returns list, no longer valid. */
 ResponseLine *FreeResponseList(ResponseLine *list);
 

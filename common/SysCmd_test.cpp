@@ -270,7 +270,7 @@ TEST(SysCmdTable, RowsKeepTheirIndicesFlagsAndSettleTimes) {
   EXPECT_EQ(flInitSysCmd, 1); /* lazy until InitSysCmdList */
 }
 
-TEST_F(SysCmdTest, InitResolvesFixedDirectoriesFirstThenAbsolutePathEntries) {
+TEST_F(SysCmdTest, InitResolvesFixedDirectoriesFirstAndSkipsRelativePathEntries) {
   for (const char *c : {"cp", "mkdir"}) Fake(fixed1_, c);
   for (const char *c : {"cp", "whoami"}) Fake(fixed2_, c);
   for (const char *c : {"cp", "whoami", "pkgadd"}) Fake(pathdir_, c);
@@ -326,11 +326,17 @@ TEST_F(SysCmdTest, ResolutionStopsOnceEveryRowIsFound) {
   EXPECT_EQ(rest, fixed2_ + ":" + root_ + "/third");
 }
 
-TEST_F(SysCmdTest, LazyResolutionBeforeInit) {
+TEST_F(SysCmdTest, LazyResolutionBeforeInitSkipsRelativeAndEmptyPathEntries) {
   Fake(fixed1_, "cp");
   Fake(fixed2_, "whoami");
   Fake(pathdir_, "pkgadd");
   Fake(pathdir_, "mkdir");
+  /* lssrc only where a relative or an empty PATH entry leads from the current directory. */
+  ASSERT_EQ(mkdir((root_ + "/rel").c_str(), 0755), 0);
+  Fake(root_ + "/rel", "lssrc");
+  Fake(root_, "lssrc");
+  ASSERT_EQ(chdir(root_.c_str()), 0);
+  setenv("PATH", ("rel::" + pathdir_).c_str(), 1);
 
   EXPECT_EQ(TestCmd(37), 1);
   EXPECT_EQ(std::string(ComList[37].dir), fixed2_);
@@ -344,7 +350,7 @@ TEST_F(SysCmdTest, LazyResolutionBeforeInit) {
   EXPECT_EQ(TestCmd(0), 0);
   EXPECT_EQ(TestCmd(1), 0);
   ASSERT_NE(FullSearchPath, nullptr);
-  EXPECT_EQ(std::string(FullSearchPath), fixed1_ + ":" + fixed2_ + ":" + pathdir_);
+  EXPECT_EQ(std::string(FullSearchPath), fixed1_ + ":" + fixed2_ + ":rel::" + pathdir_);
 
   /* A lookup does not disturb a tokenizer scan in progress. */
   EXPECT_STREQ(GetToken("a b c", " "), "a");
