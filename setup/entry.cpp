@@ -183,11 +183,10 @@ char *locateInstallationUnder(const char *base) {
            Quoted(QUOTE_SYSCMD, "%s/%s/%s", base, MAKER_DIR, PRODUCT_DIR).str);
     return nullptr;
   }
-  if (!isShellSafePath(text)) {
-    /* The later commands could not name this place safely; the link is left alone. */
-    PutLogMsg("%s: link text not usable in commands, ignored\n", probe);
-    return nullptr;
-  }
+  /* The later commands could not name this place safely. Going on as if there were no
+   * earlier installation would install through the link over it: refused, as such a path on
+   * the command line is, before anything is made. */
+  if (!isShellSafePath(text)) refuseDirectory(text);
   char *target;
   if (text[0] == '/') {
     target = SaveStr_(text);
