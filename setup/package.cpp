@@ -22,21 +22,6 @@ constexpr const char *kAttributes = ",mode,bat,owner,group,link,name,sed";
 constexpr const char *kOperators = ",<,<=,=,>,>=,";
 constexpr int kListLineMax = 510;  // characters of one physical line the line reader takes
 
-enum Keyword {
-  kOther,
-  kDir,
-  kDirTo,
-  kTouch,
-  kCopy,
-  kModify,
-  kComment,
-  kIf,
-  kSet,
-  kNewDir,
-  kCheckPs
-};
-enum Attribute { kUnknown, kMode, kBat, kOwner, kGroup, kLink, kName, kSed };
-
 // Library directories of the driver's toolkit, made when an upgrade finds no lib.
 constexpr const char *kLibDirs[] = {
     "%s/lib/gtk",
@@ -71,40 +56,16 @@ struct Release {
   }
 };
 
-// Reads the next line of the open list or map into LineBuf (GetFileLine), skipping every line
-// that did not fit: its head would be a cut command (the reader never reads the rest of it as
-// a line of its own). Returns 0 at the end of the file.
-int readWholeLine() {
-  while (GetFileLine()) {
-    if (!LineCut) return 1;
-    warnUser("%s: a line longer than %d characters is skipped", InputFileName, kListLineMax);
-  }
-  return 0;
-}
-
-// Byte-wise comparison of the system release with word under the operator.
-bool conditionHolds(Release &release, const char *op, const char *word) {
-  const char *sys = release.get();
+// The "v" test of the package list: the condition on the running system's release. A
+// release that cannot be read is reported (message 60) and fails the condition.
+int testRelease(const char *op, const char *word, void *arg) {
+  const char *sys = static_cast<Release *>(arg)->get();
   if (!sys) {
     errno = errno ? errno : ENOENT;
     perror(nlsSetupStrCvt(60));
-    return false;
+    return 0;
   }
-  int c = strcmp(sys, word);
-  switch (FindToken(op, kOperators)) {
-    case 1:
-      return c < 0;
-    case 2:
-      return c <= 0;
-    case 3:
-      return c == 0;
-    case 4:
-      return c > 0;
-    case 5:
-      return c >= 0;
-    default:
-      return false;
-  }
+  return releaseConditionHolds(sys, op, word);
 }
 
 // The rest of the line after the scan position, without its line end; null when empty.
@@ -158,41 +119,38 @@ void writeLauncher(const char *command, const char *name) {
   PutMem(launcher);
 }
 
-// Applies the attribute pairs that follow an action on appDir/name.
-void applyAttributes(const char *name, char **state) {
-  bool first = true;
-  for (char *attr; (attr = strtok_r(NULL, kWordDelims, state)) != NULL; first = false) {
-    Attribute a = static_cast<Attribute>(FindToken(attr, kAttributes));
-    // A sed script is the rest of the line, but only as the first attribute.
-    char *value = (a == kSed && first) ? restOfLine(*state) : strtok_r(NULL, kWordDelims, state);
-    if (!value) return;  // incomplete pair
+// Applies the attribute pairs that follow the command of line, on appDir/name.
+void applyAttributes(PkgListLine *line) {
+  const char *name = line->name;
+  int a;
+  char *value;
+  while (nextPkgListAttribute(line, &a, &value)) {
     const Quoted file(QUOTE_SYSCMD, "%s/%s", pAppDir, name);
     const Quoted word(QUOTE_SYSCMD, "%s", value);
     switch (a) {
-      case kMode:
+      case PKGATTR_MODE:
         SysCmd(CMD_CHMOD, LOG_FATAL, "%s %s", word.str, file.str);
         break;
-      case kBat:
+      case PKGATTR_BAT:
         writeLauncher(value, name);
         break;
-      case kOwner:
+      case PKGATTR_OWNER:
         SysCmd(CMD_CHOWN, LOG_FATAL, "-R %s %s", word.str, file.str);
         break;
-      case kGroup:
+      case PKGATTR_GROUP:
         SysCmd(CMD_CHGRP, LOG_FATAL, "-R %s %s", word.str, file.str);
         break;
-      case kLink:
+      case PKGATTR_LINK:
         SysCmd(CMD_LN, LOG_FATAL, "-s %s %s", file.str, word.str);
         break;
-      case kName:
+      case PKGATTR_NAME:
         SysCmd(CMD_MV, LOG_FATAL, "%s %s", file.str,
                Quoted(QUOTE_SYSCMD, "%s/%s", pAppDir, value).str);
         break;
-      case kSed:
+      case PKGATTR_SED:
         sedEdit(value, name);
-        if (first) return;  // the script took the rest of the line
         break;
-      case kUnknown:
+      default:
         break;
     }
   }
@@ -203,10 +161,16 @@ Quoted source(const char *listDir, const char *name) {
   return Quoted(QUOTE_SYSCMD, "%s/%s/%s", pOrvelInstallDir, listDir, name);
 }
 
-// A command line built in a 512-byte buffer and run through the shell; a line that does not
-// fit is reported and never run.
+// A command line that did not fit its buffer: reported, never run.
+void reportTooLong(const char *text) {
+  fprintf(stderr, "WARNING: command line too long, not run: %.60s...\n", text);
+  PutLogMsg("WARNING_MSG: command line too long, not run: %s...\n", text);
+}
+
+// A command line built in a PKGMAP_LINE_SIZE buffer and run through the shell; a line that
+// does not fit is reported and never run.
 struct FixedLine {
-  char text[512] = "";
+  char text[PKGMAP_LINE_SIZE] = "";
   bool fits = false;
 
   bool format(const char *fmt, ...) __attribute__((format(printf, 2, 3))) {
@@ -215,20 +179,122 @@ struct FixedLine {
     int n = vsnprintf(text, sizeof text, fmt, ap);
     va_end(ap);
     fits = n >= 0 && n < static_cast<int>(sizeof text);
-    if (!fits) {
-      fprintf(stderr, "WARNING: command line too long, not run: %.60s...\n", text);
-      PutLogMsg("WARNING_MSG: command line too long, not run: %s...\n", text);
-    }
+    if (!fits) reportTooLong(text);
     return fits;
   }
   void run() const {
-    if (!fits) return;
-    int status = system(text);
+    if (fits) run(text);
+  }
+  // Runs a line; its exit status is not examined.
+  static void run(const char *line) {
+    int status = system(line);
     (void)status;
   }
 };
 
 }  // namespace
+
+// Reads the next line of the open list or map into LineBuf (GetFileLine), skipping every line
+// that did not fit: its head would be a cut command (the reader never reads the rest of it as
+// a line of its own). Returns 0 at the end of the file.
+int readWholeLine(void) {
+  while (GetFileLine()) {
+    if (!LineCut) return 1;
+    warnUser("%s: a line longer than %d characters is skipped", InputFileName, kListLineMax);
+  }
+  return 0;
+}
+
+int releaseConditionHolds(const char *system, const char *op, const char *release) {
+  int c = strcmp(system, release);
+  switch (FindToken(op, kOperators)) {
+    case 1:
+      return c < 0;
+    case 2:
+      return c <= 0;
+    case 3:
+      return c == 0;
+    case 4:
+      return c > 0;
+    case 5:
+      return c >= 0;
+    default:
+      return 0;
+  }
+}
+
+int parsePkgListLine(char *text, PkgListCondition holds, void *arg, PkgListLine *line) {
+  *line = PkgListLine{PKGLIST_NONE, NULL, NULL, NULL, 0};
+  char *state = NULL;
+  char *keyword = strtok_r(text, kWordDelims, &state);
+  while (keyword) {
+    int k = static_cast<int>(FindToken(keyword, kKeywords));
+    if (k == PKGLIST_COMMENT) break;
+    char *name = strtok_r(NULL, kWordDelims, &state);
+    if (!name) break;  // a keyword without its argument does nothing
+    if (k == PKGLIST_IF) {
+      char *release = strtok_r(NULL, kWordDelims, &state);
+      if (!release || !holds(name, release, arg)) break;
+      keyword = strtok_r(NULL, kWordDelims, &state);
+      continue;  // the command after the condition
+    }
+    char *dest = NULL;
+    if (k == PKGLIST_DIRTO && (dest = strtok_r(NULL, kWordDelims, &state)) == NULL) break;
+    *line = PkgListLine{k, name, dest, state, 0};
+    break;
+  }
+  return line->command;
+}
+
+int nextPkgListAttribute(PkgListLine *line, int *attr, char **value) {
+  if (line->scan == NULL) return 0;
+  char *word = strtok_r(NULL, kWordDelims, &line->scan);
+  int a = word ? static_cast<int>(FindToken(word, kAttributes)) : PKGATTR_OTHER;
+  // A sed script is the rest of the line, but only as the first attribute.
+  bool wholeRest = a == PKGATTR_SED && line->pairs == 0;
+  char *v = !word       ? NULL
+            : wholeRest ? restOfLine(line->scan)
+                        : strtok_r(NULL, kWordDelims, &line->scan);
+  if (!v || wholeRest)
+    line->scan = NULL;  // the end, an incomplete pair, or the script took the rest
+  if (!v) return 0;
+  line->pairs++;
+  *attr = a;
+  *value = v;
+  return 1;
+}
+
+int parsePkgmapLine(char *text, PkgmapFile *file) {
+  char *field[7];
+  int n = 0;
+  char *state = NULL;
+  for (char *f = strtok_r(text, " \t\r\n", &state); f && n < 7;
+       f = strtok_r(NULL, " \t\r\n", &state))
+    field[n++] = f;
+  if (n < 7 || FindToken(field[1], ",f,d,i,") != 1) return 0;  // regular files only
+  *file = PkgmapFile{field[0], field[1], field[2], field[3], field[4], field[5], field[6]};
+  return 1;
+}
+
+int pkgmapCommands(const PkgmapFile *file, const char *pkgName, char *reg, char *copy) {
+  const char *p = file->path;
+  // Every field reaches the shell through system() as one word: a "$", "(" or ";" in a
+  // file name names the file and runs nothing.
+  const Quoted cls(QUOTE_SHELL, "%s", file->cls), pkg(QUOTE_SHELL, "%s", pkgName);
+  const Quoted type(QUOTE_SHELL, "%s", file->type), mode(QUOTE_SHELL, "%s", file->mode);
+  const Quoted owner(QUOTE_SHELL, "%s", file->owner), group(QUOTE_SHELL, "%s", file->group);
+  const bool absolute = p[0] == '/';
+  const Quoted src(QUOTE_SHELL, "%s/%s/%s%s", pOrvelInstallDir, pkgName,
+                   absolute ? "root" : "reloc/", p);
+  const Quoted dst = absolute ? Quoted(QUOTE_SHELL, "%s", p)
+                              : Quoted(QUOTE_SHELL, "%s/%s/%s", pTargetInstallDir, MAKER_DIR, p);
+  int n = snprintf(reg, PKGMAP_LINE_SIZE, "%s -c %s %s %s %s %s %s %s 1>/dev/null 2>/dev/null",
+                   pPathToInstallf, cls.str, pkg.str, dst.str, type.str, mode.str, owner.str,
+                   group.str);
+  if (n < 0 || n >= PKGMAP_LINE_SIZE) return 1;
+  n = snprintf(copy, PKGMAP_LINE_SIZE, "cp %s %s", src.str, dst.str);
+  return (n < 0 || n >= PKGMAP_LINE_SIZE) ? 2 : 0;
+}
 
 int ProcessPkgList(const char *listDir) {
   char *path = SaveStr("%s/%s/pkg.list", pOrvelInstallDir, listDir);
@@ -237,71 +303,49 @@ int ProcessPkgList(const char *listDir) {
   Release release;
 
   while (readWholeLine()) {
-    char *state = NULL;
-    char *keyword = strtok_r(LineBuf, kWordDelims, &state);
-    while (keyword) {
-      Keyword k = static_cast<Keyword>(FindToken(keyword, kKeywords));
-      if (k == kComment) break;
-      char *name = strtok_r(NULL, kWordDelims, &state);
-      if (!name) break;  // a keyword without its argument does nothing
-
-      bool act = true;
-      switch (k) {
-        case kDir:
-          SysCmd(CMD_CP_R, LOG_WARN, "%s %s", source(listDir, name).str,
-                 Quoted(QUOTE_SYSCMD, "%s", pAppDir).str);
-          break;
-        case kDirTo: {
-          char *dest = strtok_r(NULL, kWordDelims, &state);
-          if (!dest) {
-            act = false;
-            break;
-          }
-          SysCmd(CMD_CP_R, LOG_WARN, "%s %s", source(listDir, name).str,
-                 Quoted(QUOTE_SYSCMD, "%s", dest).str);
-          break;
-        }
-        case kTouch:
-          SysCmd(CMD_TOUCH, LOG_WARN, "%s", Quoted(QUOTE_SYSCMD, "%s/%s", pAppDir, name).str);
-          break;
-        case kModify:
-        case kSet:
-          act = FindFile(pAppDir, name);
-          break;
-        case kIf: {
-          char *word = strtok_r(NULL, kWordDelims, &state);
-          keyword = (word && conditionHolds(release, name, word))
-                        ? strtok_r(NULL, kWordDelims, &state)
-                        : NULL;
-          continue;  // the command after the condition, if it holds
-        }
-        case kNewDir: {
-          if (FindFile(pAppDir, name)) {
-            act = false;
-            break;
-          }
-          // As CreateFile would make it, but with the name as one word.
-          const Quoted dir(QUOTE_SYSCMD, "%s/%s", pAppDir, name);
-          SysCmd(CMD_MKDIR, LOG_FATAL, "%s", dir.str);
-          SysCmd(CMD_CHMOD, LOG_FATAL, "775 %s", dir.str);
+    PkgListLine line;
+    bool act = true;
+    switch (parsePkgListLine(LineBuf, testRelease, &release, &line)) {
+      case PKGLIST_NONE:
+        continue;
+      case PKGLIST_DIR:
+        SysCmd(CMD_CP_R, LOG_WARN, "%s %s", source(listDir, line.name).str,
+               Quoted(QUOTE_SYSCMD, "%s", pAppDir).str);
+        break;
+      case PKGLIST_DIRTO:
+        SysCmd(CMD_CP_R, LOG_WARN, "%s %s", source(listDir, line.name).str,
+               Quoted(QUOTE_SYSCMD, "%s", line.dest).str);
+        break;
+      case PKGLIST_TOUCH:
+        SysCmd(CMD_TOUCH, LOG_WARN, "%s", Quoted(QUOTE_SYSCMD, "%s/%s", pAppDir, line.name).str);
+        break;
+      case PKGLIST_MODIFY:
+      case PKGLIST_SET:
+        act = FindFile(pAppDir, line.name);
+        break;
+      case PKGLIST_NEWDIR: {
+        if (FindFile(pAppDir, line.name)) {
+          act = false;
           break;
         }
-        case kCheckPs:
-          if (QuitForRunningProcesses(name)) {
-            CloseInputFile(0);
-            return 1;
-          }
-          break;
-        case kCopy:
-        case kOther:
-        default:
-          SysCmd(CMD_CP, LOG_WARN, "%s %s", source(listDir, name).str,
-                 Quoted(QUOTE_SYSCMD, "%s", pAppDir).str);
-          break;
+        // As CreateFile would make it, but with the name as one word.
+        const Quoted dir(QUOTE_SYSCMD, "%s/%s", pAppDir, line.name);
+        SysCmd(CMD_MKDIR, LOG_FATAL, "%s", dir.str);
+        SysCmd(CMD_CHMOD, LOG_FATAL, "775 %s", dir.str);
+        break;
       }
-      if (act) applyAttributes(name, &state);
-      break;
+      case PKGLIST_CHECKPS:
+        if (QuitForRunningProcesses(line.name)) {
+          CloseInputFile(0);
+          return 1;
+        }
+        break;
+      default:  // "c" and any word not in the list
+        SysCmd(CMD_CP, LOG_WARN, "%s %s", source(listDir, line.name).str,
+               Quoted(QUOTE_SYSCMD, "%s", pAppDir).str);
+        break;
     }
+    if (act) applyAttributes(&line);
   }
   CloseInputFile(0);
   return 0;
@@ -319,33 +363,17 @@ void upgradeSolarisPackage(const char *pkgName, const char *workDir) {
   OpenInputFile(map, REPORT_FATAL);
   PutMem(map);
   while (readWholeLine()) {
-    char *state = NULL;
-    char *field[7];
-    int n = 0;
-    for (char *f = strtok_r(LineBuf, " \t\r\n", &state); f && n < 7;
-         f = strtok_r(NULL, " \t\r\n", &state))
-      field[n++] = f;
-    if (n < 7 || FindToken(field[1], ",f,d,i,") != 1) continue;  // regular files only
-    const char *p = field[3];
-    // Every field reaches the shell through system() as one word: a "$", "(" or ";" in a
-    // file name names the file and runs nothing.
-    const Quoted cls(QUOTE_SHELL, "%s", field[2]), pkg(QUOTE_SHELL, "%s", pkgName);
-    const Quoted type(QUOTE_SHELL, "%s", field[1]), mode(QUOTE_SHELL, "%s", field[4]);
-    const Quoted owner(QUOTE_SHELL, "%s", field[5]), group(QUOTE_SHELL, "%s", field[6]);
-    const bool absolute = p[0] == '/';
-    const Quoted src(QUOTE_SHELL, "%s/%s/%s%s", pOrvelInstallDir, pkgName,
-                     absolute ? "root" : "reloc/", p);
-    const Quoted dst = absolute ? Quoted(QUOTE_SHELL, "%s", p)
-                                : Quoted(QUOTE_SHELL, "%s/%s/%s", pTargetInstallDir, MAKER_DIR, p);
+    PkgmapFile file;
+    if (!parsePkgmapLine(LineBuf, &file)) continue;
     // A file is registered only when its copy can be run too, so the package database
     // never claims a file that a refused line did not install.
-    FixedLine reg, copy;
-    bool fits = reg.format("%s -c %s %s %s %s %s %s %s 1>/dev/null 2>/dev/null", pPathToInstallf,
-                           cls.str, pkg.str, dst.str, type.str, mode.str, owner.str, group.str) &&
-                copy.format("cp %s %s", src.str, dst.str);
-    if (fits) {
-      reg.run();
-      copy.run();
+    char reg[PKGMAP_LINE_SIZE], copy[PKGMAP_LINE_SIZE];
+    int tooLong = pkgmapCommands(&file, pkgName, reg, copy);
+    if (tooLong) {
+      reportTooLong(tooLong == 1 ? reg : copy);
+    } else {
+      FixedLine::run(reg);
+      FixedLine::run(copy);
     }
     fputs(".", stdout);
     fflush(stdout);

@@ -41,7 +41,8 @@ char *locatePreviousInstallation(void);
 /* Cuts a path in place down to its install base; returns str (null for null). */
 char *StripToBaseName(char *str);
 /* The search of locatePreviousInstallation with the probe <base>/Orvel/vpxx: a managed base
- * directory, or null. A dangling link there is removed. */
+ * directory, or null. A dangling link there is removed. A link to a directory whose text
+ * holds a blank or a shell character ends the run: message 3 with the text, "\n\n", status 2. */
 char *locateInstallationUnder(const char *base);
 /* Start-up of main: logging, default work directory, program name and medium, command
  * table, language, command line, earlier installation, install base and application
@@ -82,6 +83,16 @@ void FreeSpaceForInstall(const char *workDir, const char *targetBase, const char
 /* Loads the medium's list ("disks", else "DISKS" upper-cased up to "end_of_list") of dir
  * into LineBuf; ends the run with status 1 when neither exists. Returns dir. */
 const char *GetDisksData(const char *dir);
+/* Called with each name a walk of the list finds, in list order. */
+typedef void (*ListedNameFn)(const char *name, void *arg);
+/* The names the copy loop stages, from the list text (split in place): lines split at line
+ * feeds and carriage returns, names at blanks and tabs; a line that is exactly "end_of_list"
+ * ends the list, the name "end_of_list" ends its line. Calls fn for each name. */
+void forEachListedFile(char *list, ListedNameFn fn, void *arg);
+/* The archive pieces the joiner takes, from the list text (split in place at blanks, line
+ * feeds and carriage returns, up to the name "end_of_list"): the names that begin with
+ * "pkg_tar." or "PKG_TAR.", in list order. Calls fn for each. */
+void forEachListedPiece(char *list, ListedNameFn fn, void *arg);
 /* Copies every file the medium's list names into the work directory. */
 void copyMediaFiles(void);
 /* Joins the listed archive pieces, in list order, into the work directory's archive. */
@@ -108,6 +119,85 @@ extern const char *pPathToInstallf; /* "/usr/sbin/installf", run directly */
 /* Carries out <work>/<listDir>/pkg.list; 1 when the user chose to quit at a "checkps"
  * line, else 0. */
 int ProcessPkgList(const char *listDir);
+
+/* Reads the next line of the open package list or map into LineBuf (GetFileLine), skipping
+ * with a warning every line that did not fit whole: its head would be a cut command, and
+ * its rest is never read as a line of its own. Returns 0 at the end of the file. */
+int readWholeLine(void);
+
+/* Commands of a package-list line: the keyword's place in
+ * ",dir,dirto,t,c,m,#,v,s,newdir,checkps"; any other word copies a file as "c" does. */
+enum {
+  PKGLIST_NONE = -1, /* nothing to carry out */
+  PKGLIST_OTHER = 0,
+  PKGLIST_DIR,
+  PKGLIST_DIRTO,
+  PKGLIST_TOUCH,
+  PKGLIST_COPY,
+  PKGLIST_MODIFY,
+  PKGLIST_COMMENT,
+  PKGLIST_IF,
+  PKGLIST_SET,
+  PKGLIST_NEWDIR,
+  PKGLIST_CHECKPS
+};
+/* Attributes after a command: the word's place in ",mode,bat,owner,group,link,name,sed";
+ * PKGATTR_OTHER for any other word (ignored with its value). */
+enum {
+  PKGATTR_OTHER = 0,
+  PKGATTR_MODE,
+  PKGATTR_BAT,
+  PKGATTR_OWNER,
+  PKGATTR_GROUP,
+  PKGATTR_LINK,
+  PKGATTR_NAME,
+  PKGATTR_SED
+};
+
+/* One line of a package list, split in place; the words point into the line. */
+typedef struct PkgListLine {
+  int command; /* PKGLIST_* to carry out, or PKGLIST_NONE */
+  char *name;  /* its argument */
+  char *dest;  /* the destination of "dirto" */
+  char *scan;  /* where the attribute pairs go on (nextPkgListAttribute's own) */
+  int pairs;   /* attribute pairs read so far (nextPkgListAttribute's own) */
+} PkgListLine;
+
+/* Decides a "v" condition of a package list: 1 when op and release hold. */
+typedef int (*PkgListCondition)(const char *op, const char *release, void *arg);
+
+/* Splits a package-list line (words at blanks, line feeds and carriage returns, in place) up
+ * to its command. Each "v" condition (operator and release) is decided by holds, in line
+ * order; one that fails ends the line, one that holds leaves the rest as a command of its
+ * own. Returns line->command: PKGLIST_NONE for an empty line, a comment ("#" as a word of
+ * its own), a failed condition, or a command without its argument (or destination). */
+int parsePkgListLine(char *text, PkgListCondition holds, void *arg, PkgListLine *line);
+/* The next attribute pair of the command of line: sets *attr (PKGATTR_*) and *value and
+ * returns 1; 0 at the end of the line or for an incomplete pair. A "sed" as the first
+ * attribute takes the rest of the line (blanks before it and the line end dropped) as its
+ * script and ends the line. */
+int nextPkgListAttribute(PkgListLine *line, int *attr, char **value);
+/* 1 when the byte-wise comparison of the system's release with release satisfies op ("<",
+ * "<=", "=", ">", ">="); 0 for any other op. */
+int releaseConditionHolds(const char *system, const char *op, const char *release);
+
+/* The fields of a package-map line that names a regular file; they point into the line. */
+typedef struct PkgmapFile {
+  char *part, *type, *cls, *path, *mode, *owner, *group;
+} PkgmapFile;
+
+#define PKGMAP_LINE_SIZE 512 /* buffers of the upgrade's command lines */
+
+/* Splits a package-map line in place (fields separated by blanks and tabs); 1 when it names
+ * a regular file ("f") with all seven fields, 0 for any other line (directories, the
+ * information line, short lines). */
+int parsePkgmapLine(char *text, PkgmapFile *file);
+/* The upgrade's two command lines for file, each into a PKGMAP_LINE_SIZE buffer: the
+ * registration with installf, then the copy from the unpacked package in the work directory
+ * over the installed file (under <pTargetInstallDir>/Orvel for a relative path). Every field
+ * is one shell word. Returns 0 when both fit; else 1 or 2 for the first line that does not
+ * (left cut in its buffer: never to be run). */
+int pkgmapCommands(const PkgmapFile *file, const char *pkgName, char *reg, char *copy);
 /* Copies every regular file of the new pkgmap over the installed one, registers it, and
  * rewrites the installed package's version. */
 void upgradeSolarisPackage(const char *pkgName, const char *workDir);

@@ -1,7 +1,6 @@
 // Media staging: the medium's list names the files to copy into the work directory; the
 // archive pieces among them ("pkg_tar.*") are joined in list order into one compressed
 // archive. Media that keep only upper-case names carry the list as "DISKS".
-#include <ctype.h>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -19,7 +18,7 @@ constexpr size_t kEndLen = 11;
 void upcaseList(char *text) {
   for (char *p = text; *p; p++) {
     if (strncmp(p, kEndOfList, kEndLen) == 0) break;
-    *p = static_cast<char>(toupper(static_cast<unsigned char>(*p)));
+    if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');  // ASCII only
   }
 }
 
@@ -55,37 +54,54 @@ const char *GetDisksData(const char *dir) {
   return dir;
 }
 
-// Lines end at the marker line; a marker inside a line ends only that line. Names are
-// taken whole (they are file names on the medium, never cut to a buffer) and reach cp as
-// names, whatever the medium's path and the names hold.
-void copyMediaFiles(void) {
-  GetDisksData(pPathToSetup);
+void forEachListedFile(char *list, ListedNameFn fn, void *arg) {
   char *lineState = NULL;
-  for (char *line = strtok_r(LineBuf, "\n\r", &lineState); line;
+  for (char *line = strtok_r(list, "\n\r", &lineState); line;
        line = strtok_r(NULL, "\n\r", &lineState)) {
     if (strcmp(line, kEndOfList) == 0) break;
     char *nameState = NULL;
     for (char *name = strtok_r(line, " \t\r\n", &nameState); name;
          name = strtok_r(NULL, " \t\r\n", &nameState)) {
       if (strcmp(name, kEndOfList) == 0) break;
-      SysCmd(CMD_CP, LOG_FATAL, "%s %s", Quoted(QUOTE_SYSCMD, "%s/%s", pPathToSetup, name).str,
-             Quoted(QUOTE_SYSCMD, "%s", pOrvelInstallDir).str);
+      fn(name, arg);
     }
   }
 }
 
+void forEachListedPiece(char *list, ListedNameFn fn, void *arg) {
+  char *state = NULL;
+  for (char *name = strtok_r(list, " \n\r", &state); name; name = strtok_r(NULL, " \n\r", &state)) {
+    if (strcmp(name, kEndOfList) == 0) break;
+    if (isPiece(name)) fn(name, arg);
+  }
+}
+
+// Names are taken whole (they are file names on the medium, never cut to a buffer) and reach
+// cp as names, whatever the medium's path and the names hold.
+void copyMediaFiles(void) {
+  GetDisksData(pPathToSetup);
+  forEachListedFile(
+      LineBuf,
+      [](const char *name, void *) {
+        SysCmd(CMD_CP, LOG_FATAL, "%s %s", Quoted(QUOTE_SYSCMD, "%s/%s", pPathToSetup, name).str,
+               Quoted(QUOTE_SYSCMD, "%s", pOrvelInstallDir).str);
+      },
+      NULL);
+}
+
+// Pieces listed but missing in the work directory are skipped.
 void genZFile(void) {
   if (chdir(pOrvelInstallDir) != 0) {
     ErrorMsg(2, 1, "cannot change to the work directory %s: %s", pOrvelInstallDir, strerror(errno));
   }
   GetDisksData(pOrvelInstallDir);
-  char *state = NULL;
-  for (char *name = strtok_r(LineBuf, " \n\r", &state); name;
-       name = strtok_r(NULL, " \n\r", &state)) {
-    if (strcmp(name, kEndOfList) == 0) break;
-    if (!isPiece(name) || !FindFile(pOrvelInstallDir, name)) continue;
-    SysCmd(-CMD_CAT, LOG_FATAL, "%s >> %s",
-           Quoted(QUOTE_SYSCMD, "%s/%s", pOrvelInstallDir, name).str,
-           Quoted(QUOTE_SYSCMD, "%s/%s.tar.Z", pOrvelInstallDir, ARCHIVE_BASE).str);
-  }
+  forEachListedPiece(
+      LineBuf,
+      [](const char *name, void *) {
+        if (!FindFile(pOrvelInstallDir, name)) return;
+        SysCmd(-CMD_CAT, LOG_FATAL, "%s >> %s",
+               Quoted(QUOTE_SYSCMD, "%s/%s", pOrvelInstallDir, name).str,
+               Quoted(QUOTE_SYSCMD, "%s/%s.tar.Z", pOrvelInstallDir, ARCHIVE_BASE).str);
+      },
+      NULL);
 }
