@@ -1,0 +1,104 @@
+/* Fuzz target of the line reader: the input's first byte picks the delimiters of
+ * GetFileTextLine, the rest is a file read with OpenInputFile and GetFileLine, then again with
+ * GetFileTextLine. Checks that every logical line is the file's bytes at the place reached,
+ * that its first physical line holds at most 510 characters and every line end inside it is
+ * a backslash-newline continuation, that LineLen marks the last piece, that only a line that
+ * fills LineBuf loses bytes, that the whole file is consumed, and that GetFileTextLine gives
+ * the first token of each logical line that does not begin with "#". */
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "utils.h"
+
+namespace {
+
+const std::string &File() {
+  static std::string path = [] {
+    char shm[] = "/dev/shm/linereader_fuzz.XXXXXX";
+    char tmp[] = "/tmp/linereader_fuzz.XXXXXX";
+    const char *d = mkdtemp(shm);
+    if (!d) d = mkdtemp(tmp);
+    if (!d) abort();
+    return std::string(d) + "/lines";
+  }();
+  return path;
+}
+
+constexpr size_t kFirstPieceMax = 510;
+
+/* One logical line: checks it against the file at offset before; returns the bytes read. */
+size_t CheckLine(const std::string &file, size_t before) {
+  size_t after = pIn ? static_cast<size_t>(ftell(pIn)) : file.size();
+  if (!memchr(LineBuf, '\0', LINEBUF_SIZE)) abort();
+  const size_t len = strlen(LineBuf);
+  if (after <= before || after > file.size()) abort();
+  if (file.compare(before, len, LineBuf, len) != 0) abort();
+  const bool nul = file.find('\0', before) < after;
+  /* Bytes are dropped only from a logical line that fills LineBuf (or hidden after a NUL). */
+  if (!nul && after - before != len && len != LINEBUF_SIZE - 1) abort();
+  if (!nul && after - before < len) abort();
+  const char *firstEnd = static_cast<const char *>(memchr(LineBuf, '\n', len));
+  size_t first = firstEnd ? static_cast<size_t>(firstEnd - LineBuf) + 1 : len;
+  if (first > kFirstPieceMax) abort();
+  for (size_t i = 0; i + 1 < len; ++i) {
+    if (LineBuf[i] == '\n' && (i == 0 || LineBuf[i - 1] != '\\')) abort();
+  }
+  if (LineLen < 0 || static_cast<size_t>(LineLen) > len) abort();
+  if (LineLen > 0 && (LineLen < 2 || memcmp(LineBuf + LineLen - 2, "\\\n", 2) != 0)) abort();
+  if (LineLen == 0 && firstEnd && first < len && !nul) abort(); /* a second piece unmarked */
+  return after - before;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  my_name = const_cast<char *>("linereader_fuzz");
+  static const char *const kDelims[] = {" \t\n", " \t\r\n", ",", "=\n", "#\n"};
+  const char *delims = kDelims[size ? data[0] % 5 : 0];
+  const std::string file(size ? reinterpret_cast<const char *>(data) + 1 : "", size ? size - 1 : 0);
+  FILE *fp = fopen(File().c_str(), "wb");
+  if (!fp) abort();
+  if (!file.empty()) fwrite(file.data(), 1, file.size(), fp);
+  fclose(fp);
+
+  /* Every logical line, and the whole file consumed. */
+  if (!OpenInputFile(File().c_str(), REPORT_SILENT) || FileStatus != 0) abort();
+  std::vector<std::string> lines;
+  size_t consumed = 0;
+  for (;;) {
+    size_t before = static_cast<size_t>(ftell(pIn));
+    if (before != consumed) abort();
+    if (!GetFileLine()) break;
+    consumed += CheckLine(file, before);
+    lines.emplace_back(LineBuf);
+  }
+  if (consumed != file.size() || pIn != nullptr || FileStatus != 1) abort();
+  if (GetFileLine()) abort(); /* closed: nothing more */
+
+  /* GetFileTextLine: the first token of each line that does not begin with "#". */
+  std::vector<std::string> expected;
+  for (const std::string &line : lines) {
+    if (line[0] == '#') continue;
+    const char *tok = GetToken(line.c_str(), delims);
+    if (tok) expected.emplace_back(tok);
+  }
+  if (!OpenInputFile(File().c_str(), REPORT_SILENT)) abort();
+  if (GetFileTextLine(nullptr)) abort();
+  size_t i = 0;
+  while (GetFileTextLine(delims)) {
+    if (i >= expected.size() || expected[i] != LineBuf) abort();
+    ++i;
+  }
+  if (i != expected.size() || pIn != nullptr) abort();
+
+  /* Closing in the middle ends the reading. */
+  if (!OpenInputFile(File().c_str(), REPORT_SILENT)) abort();
+  GetFileLine();
+  if (CloseInputFile(7) != 7 || pIn != nullptr || FileStatus != 1 || GetFileLine()) abort();
+  return 0;
+}
