@@ -248,7 +248,8 @@ namespace {
 /* Reads one physical line into buf: at most max characters, NUL bytes kept; buf can take cap
  * characters (cap >= max) and the terminating NUL. Returns the characters read, 0 at end of
  * file. A newline right after max characters still ends the line (kept when it fits). A line
- * that goes on sets *over, with the rest of its logical line skipped. */
+ * that goes on (also one whose backslash-newline does not fit) sets *over, with the rest of
+ * its logical line skipped. */
 size_t ReadPiece(char *buf, size_t max, size_t cap, bool *over) {
   size_t n = 0;
   int c = EOF;
@@ -259,7 +260,13 @@ size_t ReadPiece(char *buf, size_t max, size_t cap, bool *over) {
   *over = false;
   if (n == max && c != '\n' && (c = getc(pIn)) != EOF) {
     if (c == '\n') {
-      if (n < cap) buf[n++] = '\n';
+      if (n < cap) {
+        buf[n++] = '\n';
+      } else if (buf[n - 1] == '\\') {
+        /* A continuation whose newline no longer fits: the line goes on beyond the buffer. */
+        *over = true;
+        SkipRestOfLogicalLine('\n');
+      }
     } else {
       ungetc(c, pIn);
       *over = true;

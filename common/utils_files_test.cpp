@@ -247,6 +247,17 @@ TEST_F(FilesTest, GetFileLineCutsALogicalLineThatFillsLineBuf) {
   EXPECT_EQ(LineCut, 1);
   ASSERT_EQ(GetFileLine(), 1);
   EXPECT_STREQ(LineBuf, "after\n");
+
+  /* So is a line whose backslash takes the last place and whose newline no longer fits: the
+   * line goes on, and what follows is never a line of its own. */
+  std::string full = start + std::string(4095 - start.size() - 1, 'f') + "\\";
+  WriteAll(Path("full"), full + "\n" + "cont\n" + "after\n");
+  ASSERT_EQ(OpenInputFile(Path("full").c_str(), REPORT_SILENT), 1);
+  ASSERT_EQ(GetFileLine(), 1);
+  EXPECT_EQ(std::string(LineBuf), full);
+  EXPECT_EQ(LineCut, 1);
+  ASSERT_EQ(GetFileLine(), 1);
+  EXPECT_STREQ(LineBuf, "after\n");
 }
 
 TEST_F(FilesTest, GetFileTextLineKeepsTheFirstWordOfTextLines) {

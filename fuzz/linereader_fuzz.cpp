@@ -1,10 +1,11 @@
 /* Fuzz target of the line reader: the input's first byte picks the delimiters of
  * GetFileTextLine, the rest is a file read with OpenInputFile and GetFileLine, then again with
- * GetFileTextLine. Checks that every logical line is the file's bytes at the place reached,
- * that its first physical line holds at most 510 characters and every line end inside it is
- * a backslash-newline continuation, that LineLen marks the last piece, that only a line that
- * fills LineBuf loses bytes, that the whole file is consumed, and that GetFileTextLine gives
- * the first token of each logical line that does not begin with "#". */
+ * GetFileTextLine. Checks that every logical line is the file's bytes at the place reached and
+ * ends where the file's logical line ends, that its first physical line holds at most 510
+ * characters and every line end inside it is a backslash-newline continuation, that LineLen
+ * marks the last piece, that bytes are lost exactly when LineCut says so (a first line over
+ * 510 characters, a logical line over LineBuf), that the whole file is consumed, and that
+ * GetFileTextLine gives the first token of each logical line that does not begin with "#". */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -29,7 +30,7 @@ const std::string &File() {
   return path;
 }
 
-constexpr size_t kFirstPieceMax = 510;
+constexpr size_t kFirstPieceMax = 510; /* characters of the first physical line */
 
 /* One logical line: checks it against the file at offset before; returns the bytes read. */
 size_t CheckLine(const std::string &file, size_t before) {
@@ -38,20 +39,32 @@ size_t CheckLine(const std::string &file, size_t before) {
   const size_t len = strlen(LineBuf);
   if (after <= before || after > file.size()) abort();
   if (file.compare(before, len, LineBuf, len) != 0) abort();
+  /* A read ends where a logical line ends: the rest of a cut line is never a line of its
+   * own. */
+  if (after < file.size() &&
+      (file[after - 1] != '\n' || (after >= before + 2 && file[after - 2] == '\\')))
+    abort();
   const bool nul = file.find('\0', before) < after;
-  /* Bytes are dropped only from a logical line that fills LineBuf (or hidden after a NUL). */
-  if (!nul && after - before != len && len != LINEBUF_SIZE - 1) abort();
-  if (!nul && after - before < len) abort();
+  const size_t read = after - before;
+  if (!nul) {
+    /* Whole, or whole but for the line end that no longer fitted; cut means bytes lost. */
+    const bool whole = read == len || (len == LINEBUF_SIZE - 1 && read == len + 1);
+    if (LineCut ? read <= len : !whole) abort();
+  }
   const char *firstEnd = static_cast<const char *>(memchr(LineBuf, '\n', len));
-  size_t first = firstEnd ? static_cast<size_t>(firstEnd - LineBuf) + 1 : len;
+  const size_t first = firstEnd ? static_cast<size_t>(firstEnd - LineBuf) : len;
   if (first > kFirstPieceMax) abort();
+  /* Only a line longer than the first piece takes, or one that fills LineBuf, is cut. */
+  if (LineCut && !nul && first != kFirstPieceMax && len != LINEBUF_SIZE - 1) abort();
   for (size_t i = 0; i + 1 < len; ++i) {
     if (LineBuf[i] == '\n' && (i == 0 || LineBuf[i - 1] != '\\')) abort();
   }
-  if (LineLen < 0 || static_cast<size_t>(LineLen) > len) abort();
+  /* LineLen counts the bytes before the last piece, a NUL's among them. */
+  if (LineLen < 0 || LineLen >= LINEBUF_SIZE || (!nul && static_cast<size_t>(LineLen) > len))
+    abort();
   if (LineLen > 0 && (LineLen < 2 || memcmp(LineBuf + LineLen - 2, "\\\n", 2) != 0)) abort();
-  if (LineLen == 0 && firstEnd && first < len && !nul) abort(); /* a second piece unmarked */
-  return after - before;
+  if (LineLen == 0 && firstEnd && first + 1 < len && !nul) abort(); /* a second piece unmarked */
+  return read;
 }
 
 }  // namespace
