@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 30
+FUZZ_SECONDS ?= 15
 CMAKE_FLAGS ?=
 
 .PHONY: all build test unit asan fuzz e2e demo clean format bootstrap check-install
