@@ -1,13 +1,27 @@
 #!/bin/bash
-# Tests of the SVR4 packaging stand-ins, run against a private root (-R).
+# Tests of the SVR4 packaging stand-ins (the built pkgadd, pkginfo and installf, from
+# $SVR4_BIN, default build/svr4), run against a private root (-R).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+bin=${SVR4_BIN:-$here/../../build/svr4}
+for tool in pkgadd pkginfo installf; do
+  [ -x "$bin/$tool" ] || { echo "FAIL: $bin/$tool is not built"; exit 1; }
+done
 t=$(mktemp -d)
 trap 'rm -rf "$t"' EXIT
 failed=0
 check() { local what=$1; shift; if ! "$@"; then echo "FAIL: $what"; failed=1; fi; }
+check_eq() { # what expected actual
+  [ "$2" == "$3" ] && return
+  printf 'FAIL: %s\n  expected: %s\n  actual:   %s\n' "$1" "$(printf %s "$2" | sed -n l)" \
+    "$(printf %s "$3" | sed -n l)"
+  failed=1
+}
 R="$t/root"
+C="$R/var/sadm/install/contents"
 mkdir -p "$R"
+pkgadd() { "$bin/pkgadd" -R "$R" -d "$t/media" "$@" </dev/null; }
+installf() { "$bin/installf" -R "$R" "$@"; }
 
 # A package with a directory, a relocatable file, an absolute file and a link.
 p="$t/media/TLVNdemo"
@@ -26,41 +40,145 @@ cat >"$p/pkgmap" <<'MAP'
 1 x none
 MAP
 
-out=$("$here/pkgadd" -R "$R" -d "$t/media" TLVNdemo </dev/null 2>&1)
+out=$(pkgadd TLVNdemo 2>&1)
 check "pkgadd succeeds" test $? -eq 0
-check "pkgadd reports success" grep -q "was successful" <<<"$out"
+check_eq "pkgadd's report" "Processing package instance <TLVNdemo> from <$t/media>
+Demo package (4.0)
+pkgadd: WARNING: short line for <> in pkgmap, skipped
+Installing Demo package as <TLVNdemo>: 2 file(s)
+Installation of <TLVNdemo> was successful." "$out"
 check "relocatable file under BASEDIR" test -f "$R/opt/Orvel/demo/bin/tool"
 check "its mode applied" test "$(stat -c %a "$R/opt/Orvel/demo/bin/tool")" = 711
 check "directory mode applied" test "$(stat -c %a "$R/opt/Orvel/demo/bin")" = 750
 check "absolute file under root/" test "$(cat "$R/usr/bin/demo")" = absolute
 check "symbolic link made" test "$(readlink "$R/opt/Orvel/demo/current")" = bin
-check "package recorded with its version" grep -q '^VERSION=4.0$' "$R/var/sadm/pkg/TLVNdemo/pkginfo"
-check "paths recorded" grep -q '^/opt/Orvel/demo/bin/tool f none 0711 root root TLVNdemo$' "$R/var/sadm/install/contents"
-check "short line skipped" test "$(grep -c '^/' "$R/var/sadm/install/contents")" -eq 5
+check "package information copied" cmp -s "$p/pkginfo" "$R/var/sadm/pkg/TLVNdemo/pkginfo"
+records="/opt/Orvel/demo d none 0755 root root TLVNdemo
+/opt/Orvel/demo/bin d none 0750 root root TLVNdemo
+/opt/Orvel/demo/bin/tool f none 0711 root root TLVNdemo
+/usr/bin/demo f none 0644 root root TLVNdemo
+/opt/Orvel/demo/current s none - - - TLVNdemo"
+check_eq "a record for every path, in map order" "$records" "$(cat "$C")"
+
+# Installed again over itself, next to records of another package: each path keeps one
+# record, the other package's lines stay as they were.
+other="/etc/other f none 0644 root root TLVNother
+  # a line that is not a record"
+{ echo "$other"; cat "$C"; } >"$t/c" && mv "$t/c" "$C"
+check "re-install succeeds" pkgadd TLVNdemo >/dev/null 2>&1
+check_eq "re-install replaces the records" "$other
+$records" "$(cat "$C")"
 
 # pkginfo lists it in columns; a named missing package fails.
-line=$("$here/pkginfo" -R "$R")
-check "pkginfo line" test "$(echo "$line" | awk '{print $1, $2, $3, $4}')" = "application TLVNdemo Demo package"
-check "pkginfo of a missing package fails" sh -c "! '$here/pkginfo' -R '$R' TLVNnone 2>/dev/null"
+check_eq "pkginfo line" "application  TLVNdemo        Demo package" "$("$bin/pkginfo" -R "$R")"
+check_eq "pkginfo of a missing package" 'ERROR: information for "TLVNnone" was not found 1' \
+  "$("$bin/pkginfo" -R "$R" TLVNnone 2>&1) $?"
 
-# A missing package file makes pkgadd fail.
+# Attributes: names and numbers, set-id bits kept through the change of owner, a "?" that
+# keeps what the installed file had, hard links, and a last map line without its newline.
+q="$t/media/TLVNattr"
+mkdir -p "$q/reloc/a"
+printf 'PKG=TLVNattr\nNAME=Attributes\nVERSION=1\nBASEDIR=/srv/\n' >"$q/pkginfo"
+for f in named numeric setid kept; do echo "$f" >"$q/reloc/a/$f"; done
+mkdir -p "$R/srv/a" && echo old >"$R/srv/a/kept" && chown daemon:bin "$R/srv/a/kept" &&
+  chmod 604 "$R/srv/a/kept"
+printf '%s\n' ': 1 1' '1 d none a 2750 bin daemon' '1 f none a/named 0640 daemon bin' \
+  '1 f none a/numeric 0600 4242 4343' '1 f none a/setid 4755 bin bin' '1 f none a/kept ? ? ?' \
+  '1 l none a/hard=a/named' '1 s none a/abs=/srv/a/named' >"$q/pkgmap"
+printf '1 s none a/last=named' >>"$q/pkgmap"
+check "pkgadd of TLVNattr succeeds" pkgadd TLVNattr >/dev/null
+ub=$(id -u bin) ud=$(id -u daemon) gb=$(getent group bin | cut -d: -f3)
+gd=$(getent group daemon | cut -d: -f3)
+while read -r path want; do
+  check_eq "attributes of $path" "$want" "$(stat -c '%a %u %g' "$R/srv/$path" 2>&1)"
+done <<EOF
+a 2750 $ub $gd
+a/named 640 $ud $gb
+a/numeric 600 4242 4343
+a/setid 4755 $ub $gb
+a/kept 604 $ud $gb
+EOF
+check_eq "a file with ? attributes gets the new content" "kept" "$(cat "$R/srv/a/kept")"
+check "hard link shares the file" test "$R/srv/a/hard" -ef "$R/srv/a/named"
+check_eq "absolute and last-line links" "/srv/a/named named" \
+  "$(readlink "$R/srv/a/abs") $(readlink "$R/srv/a/last")"
+check_eq "link records" "/srv/a/hard l none - - - TLVNattr
+/srv/a/abs s none - - - TLVNattr
+/srv/a/last s none - - - TLVNattr" "$(grep '^/srv/a/[hal][a-z]* ' "$C")"
+
+# A failing entry: the others are installed and recorded, the failed one is not, the run
+# fails; a contents file that cannot be replaced stays exactly as it was.
 rm "$p/root/usr/bin/demo"
-check "pkgadd fails when a file is missing" sh -c "! '$here/pkgadd' -R '$R' -d '$t/media' TLVNdemo </dev/null >/dev/null 2>&1"
-check "pkgadd without pkgmap fails" sh -c "! '$here/pkgadd' -R '$R' -d '$t/media' TLVNnone </dev/null >/dev/null 2>&1"
+sed -i 's/^1 d none demo 0755 root root$/1 d none demo 0755 nosuchuser root/' "$p/pkgmap"
+before=$(cat "$C")
+out=$(pkgadd TLVNdemo 2>&1)
+check "pkgadd fails when a file is missing" test $? -eq 1
+check_eq "what fails is reported" "pkgadd: ERROR: cannot make /opt/Orvel/demo
+pkgadd: ERROR: $t/media/TLVNdemo/root/usr/bin/demo is missing from the package
+pkgadd: WARNING: short line for <> in pkgmap, skipped
+Installation of <TLVNdemo> failed." "$(grep -v '^[PD]' <<<"$out")"
+check_eq "the failed entries keep their old records, the others are renewed" \
+  "$(grep -v '^/opt/Orvel/demo/bin\|^/opt/Orvel/demo/current' <<<"$before")" \
+  "$(grep -v '^/opt/Orvel/demo/bin\|^/opt/Orvel/demo/current' "$C")"
+check_eq "the others are renewed, last" "/opt/Orvel/demo/bin d none 0750 root root TLVNdemo
+/opt/Orvel/demo/bin/tool f none 0711 root root TLVNdemo
+/opt/Orvel/demo/current s none - - - TLVNdemo" "$(tail -n 3 "$C")"
+before=$(cat "$C")
+mkdir -p "$C.tmp/busy"
+check_eq "pkgadd: a contents file that cannot be replaced" \
+  "pkgadd: ERROR: cannot update $C 1" "$(pkgadd TLVNattr 2>&1 >/dev/null) $?"
+check_eq "installf: a contents file that cannot be replaced" \
+  "installf: ERROR: cannot update $C 1" "$(installf TLVNdemo /x f 0644 root root 2>&1) $?"
+check_eq "the contents file is left intact" "$before" "$(cat "$C")"
+rm -rf "$C.tmp"
+check "pkgadd without pkgmap fails" sh -c "! '$bin/pkgadd' -R '$R' -d '$t/media' TLVNnone </dev/null >/dev/null 2>&1"
+
+# The base directory is asked for on a terminal.
+out=$(printf '  /answer  \n' | script -qec "'$bin/pkgadd' -R '$R' -d '$t/media' TLVNattr" /dev/null)
+check_eq "base directory question" "Enter path to package base directory [/srv/]: " \
+  "$(grep -o 'Enter path[^:]*: ' <<<"$out")"
+check "the answer is the base directory" test -f "$R/answer/a/named"
 
 # installf records (replacing an earlier record) and finalises.
 echo new >"$R/opt/Orvel/demo/bin/extra"
 chmod 600 "$R/opt/Orvel/demo/bin/extra"
-"$here/installf" -R "$R" -c none TLVNdemo /opt/Orvel/demo/bin/extra f 0755 root root
-check "installf records" grep -q '^/opt/Orvel/demo/bin/extra f none 0755 root root TLVNdemo$' "$R/var/sadm/install/contents"
-"$here/installf" -R "$R" -c none TLVNdemo /opt/Orvel/demo/bin/extra f 0700 root root
-check "installf replaces an earlier record" test "$(grep -c '^/opt/Orvel/demo/bin/extra ' "$R/var/sadm/install/contents")" -eq 1
-rm -f "$R/usr/bin/demo"  # recorded by pkgadd, now missing
-check "installf -f fails on a missing recorded path" sh -c "! '$here/installf' -R '$R' -f TLVNdemo 2>/dev/null"
-check "installf -f applied the recorded mode" test "$(stat -c %a "$R/opt/Orvel/demo/bin/extra")" = 700
+installf -c none TLVNdemo /opt/Orvel/demo/bin/extra f 0755 root root
+check "installf records" grep -q '^/opt/Orvel/demo/bin/extra f none 0755 root root TLVNdemo$' "$C"
+installf TLVNdemo /opt/Orvel/demo/bin/extra f 0700 daemon bin
+check_eq "installf replaces an earlier record, class none by default" \
+  "/opt/Orvel/demo/bin/extra f none 0700 daemon bin TLVNdemo" "$(grep '/extra ' "$C")"
+check_eq "installf appends the new record last" "/opt/Orvel/demo/bin/extra" "$(tail -n 1 "$C" | cut -d' ' -f1)"
+rm -f "$R/usr/bin/demo" # recorded by pkgadd, now missing
+check_eq "installf -f fails on a missing recorded path" \
+  "installf: ERROR: /usr/bin/demo is recorded but missing 1" "$(installf -f TLVNdemo 2>&1) $?"
+check_eq "installf -f applied the recorded attributes" "700 daemon bin" \
+  "$(stat -c '%a %U %G' "$R/opt/Orvel/demo/bin/extra")"
 echo back >"$R/usr/bin/demo"
-check "installf -f succeeds when all paths exist" "$here/installf" -R "$R" -f TLVNdemo
-check "installf refuses a relative path" sh -c "! '$here/installf' -R '$R' TLVNdemo rel/x f 0644 root root 2>/dev/null"
+chmod 666 "$R/srv/a/named"
+check "installf -f succeeds when all paths exist" installf -f TLVNdemo
+check_eq "installf -f leaves other packages alone" 666 "$(stat -c %a "$R/srv/a/named")"
+
+# Refusals and usage: message and status.
+while IFS='|' read -r what want; do
+  # shellcheck disable=SC2086
+  check_eq "$what" "$want" "$(eval "$what" 2>&1 </dev/null) $?"
+done <<EOF
+installf TLVNdemo rel/x f 0644 root root|installf: ERROR: rel/x: the path must be absolute 1
+installf TLVNdemo /x q 0644 root root|installf: ERROR: /x: file type <q> not supported 1
+installf -c '' TLVNdemo /x f 0644 root root|installf: ERROR: <> cannot be recorded: blank or empty 1
+installf 'TLVN demo' /x f 0644 root root|installf: ERROR: <TLVN demo> cannot be recorded: blank or empty 1
+installf TLVNdemo /x f|installf: ERROR: usage: installf [-c class] pkginst path type mode owner group 1
+installf -f|installf: ERROR: usage: installf -f pkginst 1
+"$bin/pkgadd" -d "$t/media"|pkgadd: ERROR: usage: pkgadd [-R root] -d device pkginst 1
+"$bin/pkgadd" -d "$t/media" ../media/TLVNdemo|pkgadd: ERROR: invalid package instance <../media/TLVNdemo> 1
+EOF
+out=$("$bin/pkginfo" -x 2>&1)
+rc=$?
+check_eq "pkginfo: a bad option" "usage: pkginfo [-R root] [pkginst...] 2" "$(tail -n 1 <<<"$out") $rc"
+sed -i 's/^BASEDIR=.*/BASEDIR=opt/' "$q/pkginfo"
+check_eq "a relative base directory is refused" \
+  "pkgadd: ERROR: base directory <opt> must be an absolute path 1" \
+  "$(pkgadd -n -a admin -v TLVNattr 2>&1 >/dev/null) $?"
 
 [ $failed = 0 ] && echo "svr4 tools: all checks passed"
 exit $failed

@@ -37,10 +37,7 @@ il_start() {
   IL_HOST=$(mktemp -d "${TMPDIR:-/tmp}/il.XXXXXX")
   sb_atexit 'rm -rf "$IL_HOST"'
   sb_start
-  local t
-  for t in pkgadd pkginfo installf; do
-    sb_put "$SOURCE_DIR/platform/svr4/$t" "/usr/sbin/$t" 755
-  done
+  sb_svr4
   # Columns of ps -e: PID TTY TIME CMD.
   sb_fake_cmd /usr/bin/ps \
     'echo "  PID TTY          TIME CMD"; cat /etc/ps.table 2>/dev/null; exit 0'

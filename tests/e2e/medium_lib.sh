@@ -31,9 +31,7 @@ md_medium() {
 md_start() {
   local t m
   sb_start
-  for t in pkgadd pkginfo installf; do
-    sb_put "$SOURCE_DIR/platform/svr4/$t" "/usr/sbin/$t" 755
-  done
+  sb_svr4
   for m in "$MD_WORK"/*; do
     [ -d "$m" ] && sb_put "$m" "/cdrom/${m##*/}"
   done

@@ -9,6 +9,9 @@
 #   sb_fake_cmd PATH BODY          write "#!/bin/sh" + BODY as executable PATH inside
 #   sb_put HOSTPATH PATH [MODE]    copy a host file (mode kept unless MODE) or a directory's
 #                                  contents (into PATH) into the sandbox, owned by root
+#   sb_svr4 [TOOL...]              the SVR4 stand-ins built in $BUILD_DIR/svr4 (default: all three,
+#                                  pkgadd pkginfo installf) into /usr/sbin inside; a tool that is
+#                                  not built fails the scenario
 #   sb_mkdir PATH...               mkdir -p inside
 #   sb_sh 'LINE' [ARG...]          sh -c LINE inside as root (stdin/stdout pass through)
 #   sb_run [-u USER] [-i FILE] [-e VAR=VALUE]... [-C DIR] [--] CMD [ARG...]
@@ -381,6 +384,18 @@ sb_put() {
   sb__track_end
   [ "$rc" = 0 ] || sb__say "sb_put $src $dst failed"
   return "$rc"
+}
+
+sb_svr4() {
+  local dir=${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build}/svr4 t
+  [ $# -gt 0 ] || set -- pkgadd pkginfo installf
+  for t in "$@"; do
+    if [ ! -x "$dir/$t" ]; then
+      echo "FAIL: $dir/$t is not built (cmake --build <build> --target $t)"
+      exit 1
+    fi
+    sb_put "$dir/$t" "/usr/sbin/$t" 755 || return 1
+  done
 }
 
 sb_mkdir() {

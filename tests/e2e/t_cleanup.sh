@@ -42,7 +42,7 @@ check_not_contains "pkgadd fails: no clean-up" "rm -rf  '/tmp/OrvelInstall'" \
 check_eq "pkgadd fails: nothing else installed" "" \
   "$(sb_changes | grep -v '^/tmp/\|^/opt/Orvel$')"
 
-for t in pkgadd pkginfo installf; do sb_put "$src/platform/svr4/$t" "/usr/sbin/$t" 755; done
+sb_svr4
 
 # A normal run: fresh install, then the work directory is gone and the tool has run twice,
 # the last two progress dots and a line end closing the output.

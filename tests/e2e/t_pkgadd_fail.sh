@@ -48,7 +48,7 @@ check "no launcher" sb_test ! -e /usr/bin/orveltool
 check "no spool directories" sb_test ! -e /var/spool/Orvel
 
 # With pkgadd back, the next run is a fresh install again.
-sb_put "$SOURCE_DIR/platform/svr4/pkgadd" /usr/sbin/pkgadd 755
+sb_svr4 pkgadd
 il_setup /tmp /export/opt
 check_eq "next run: status 0" 0 "$SB_RC"
 check "next run: installed" sb_test -f /export/opt/Orvel/vpxx/bin/vprint

@@ -1,0 +1,446 @@
+/* The SVR4 package database of the stand-ins, and their file-system helpers: everything is
+ * done with system calls, no command is run. */
+#include "svr4db.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+
+#include "utils.h"
+
+namespace svr4 {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+mode_t CurrentUmask() {
+  mode_t m = umask(0);
+  umask(m);
+  return m;
+}
+
+bool AllDigits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+/* A number of at most 9 digits, so that it fits every id type. */
+bool SmallNumber(std::string_view s, unsigned long *value) {
+  if (!AllDigits(s) || s.size() > 9) return false;
+  *value = 0;
+  for (char c : s) *value = *value * 10 + static_cast<unsigned long>(c - '0');
+  return true;
+}
+
+bool WriteAll(int fd, const char *data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool CopyData(int from, int to) {
+  static char buf[1 << 17];
+  for (;;) {
+    ssize_t n = read(from, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    if (!WriteAll(to, buf, static_cast<size_t>(n))) return false;
+  }
+}
+
+}  // namespace
+
+void Error(const char *prog, const std::string &text) {
+  fflush(stdout);
+  fprintf(stderr, "%s: ERROR: %s\n", prog, text.c_str());
+}
+
+void Warning(const char *prog, const std::string &text) {
+  fflush(stdout);
+  fprintf(stderr, "%s: WARNING: %s\n", prog, text.c_str());
+}
+
+std::vector<std::string_view> Fields(std::string_view line, size_t n) {
+  std::vector<std::string_view> out;
+  size_t i = 0;
+  while (out.size() < n) {
+    while (i < line.size() && IsBlank(line[i])) i++;
+    if (i == line.size()) break;
+    size_t start = i;
+    while (i < line.size() && !IsBlank(line[i])) i++;
+    out.push_back(line.substr(start, i - start));
+  }
+  return out;
+}
+
+std::string_view FirstField(std::string_view line) {
+  std::vector<std::string_view> f = Fields(line, 1);
+  return f.empty() ? std::string_view() : f[0];
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    out.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
+bool IsRecordWord(std::string_view word) {
+  if (word.empty()) return false;
+  for (char c : word) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u == 0x7f) return false;
+  }
+  return true;
+}
+
+bool IsPackageName(std::string_view name) {
+  return IsRecordWord(name) && name != "." && name != ".." &&
+         name.find('/') == std::string_view::npos;
+}
+
+std::string PkginfoValue(std::string_view text, std::string_view key) {
+  for (std::string_view line : Lines(text)) {
+    if (line.size() > key.size() && line.substr(0, key.size()) == key && line[key.size()] == '=') {
+      std::string_view v = line.substr(key.size() + 1);
+      if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+      return std::string(v);
+    }
+  }
+  return std::string();
+}
+
+bool ReadFile(const std::string &path, std::string *text) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  int err = fstat(fd, &st) != 0   ? errno
+            : S_ISREG(st.st_mode) ? 0
+            : S_ISDIR(st.st_mode) ? EISDIR
+                                  : EINVAL;
+  if (err != 0) {
+    close(fd);
+    errno = err;
+    return false;
+  }
+  text->clear();
+  text->reserve(static_cast<size_t>(st.st_size));
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      close(fd);
+      errno = err;
+      return false;
+    }
+    if (n == 0) break;
+    text->append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+std::string DirName(const std::string &path) {
+  size_t end = path.size();
+  while (end > 1 && path[end - 1] == '/') end--;  // trailing slashes
+  size_t slash = path.rfind('/', end - 1);
+  if (end == 0 || slash == std::string::npos) return ".";
+  while (slash > 0 && path[slash - 1] == '/') slash--;
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool MakeDirs(const std::string &path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    errno = ENOTDIR;
+    return false;
+  }
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  mode_t um = CurrentUmask();
+  size_t pos = 0;
+  while (pos < path.size()) {
+    size_t next = path.find('/', pos + 1);
+    if (next == std::string::npos) next = path.size();
+    std::string part = path.substr(0, next);
+    pos = next;
+    if (part.empty() || part.back() == '/') continue;
+    bool last = next >= path.size() || path.find_first_not_of('/', next) == std::string::npos;
+    if (mkdir(part.c_str(), 0777) == 0) {
+      // Parents must stay usable for the next level, whatever the umask.
+      if (!last && (um & 0300)) chmod(part.c_str(), ((0777 & ~um) | 0300));
+      continue;
+    }
+    if (errno != EEXIST) return false;
+    if (stat(part.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) {
+      errno = ENOTDIR;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseMode(std::string_view text, mode_t *mode) {
+  if (text.empty() || text.size() > 5) return false;
+  mode_t m = 0;
+  for (char c : text) {
+    if (c < '0' || c > '7') return false;
+    m = m * 8 + static_cast<mode_t>(c - '0');
+  }
+  if (m > 07777) return false;
+  *mode = m;
+  return true;
+}
+
+bool LookupUser(const std::string &name, uid_t *uid) {
+  static std::map<std::string, long> cache;
+  auto it = cache.find(name);
+  if (it == cache.end()) {
+    long id = -1;
+    unsigned long n;
+    if (struct passwd *pw = name.empty() ? nullptr : getpwnam(name.c_str()))
+      id = static_cast<long>(pw->pw_uid);
+    else if (SmallNumber(name, &n))
+      id = static_cast<long>(n);
+    it = cache.emplace(name, id).first;
+  }
+  if (it->second < 0) return false;
+  *uid = static_cast<uid_t>(it->second);
+  return true;
+}
+
+bool LookupGroup(const std::string &name, gid_t *gid) {
+  static std::map<std::string, long> cache;
+  auto it = cache.find(name);
+  if (it == cache.end()) {
+    long id = -1;
+    unsigned long n;
+    if (struct group *gr = name.empty() ? nullptr : getgrnam(name.c_str()))
+      id = static_cast<long>(gr->gr_gid);
+    else if (SmallNumber(name, &n))
+      id = static_cast<long>(n);
+    it = cache.emplace(name, id).first;
+  }
+  if (it->second < 0) return false;
+  *gid = static_cast<gid_t>(it->second);
+  return true;
+}
+
+namespace {
+
+/* The ids and mode that the fields ask for; "?" leaves the -1 / keep markers. */
+struct Wanted {
+  uid_t uid = static_cast<uid_t>(-1);
+  gid_t gid = static_cast<gid_t>(-1);
+  bool setMode = false;
+  mode_t mode = 0;
+};
+
+bool ResolveAttributes(const std::string &mode, const std::string &owner, const std::string &group,
+                       Wanted *w) {
+  if (owner != "?" && !LookupUser(owner, &w->uid)) return false;
+  if (group != "?" && !LookupGroup(group, &w->gid)) return false;
+  if (mode != "?") {
+    if (!ParseMode(mode, &w->mode)) return false;
+    w->setMode = true;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ApplyAttributes(const std::string &path, const std::string &mode, const std::string &owner,
+                     const std::string &group) {
+  Wanted w;
+  if (!ResolveAttributes(mode, owner, group, &w)) return false;
+  if ((w.uid != static_cast<uid_t>(-1) || w.gid != static_cast<gid_t>(-1)) &&
+      chown(path.c_str(), w.uid, w.gid) != 0)
+    return false;
+  if (w.setMode) {
+    mode_t m = w.mode;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    // As chmod(1) does with an octal mode: a directory keeps set-id bits it inherited.
+    if (S_ISDIR(st.st_mode)) m |= st.st_mode & (S_ISUID | S_ISGID);
+    if ((st.st_mode & 07777) != m && chmod(path.c_str(), m) != 0) return false;
+  }
+  return true;
+}
+
+bool InstallFile(const std::string &from, const std::string &target, const std::string &mode,
+                 const std::string &owner, const std::string &group) {
+  Wanted w;
+  if (!ResolveAttributes(mode, owner, group, &w)) {
+    errno = EINVAL;
+    return false;
+  }
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat src;
+  if (fstat(in, &src) != 0 || !S_ISREG(src.st_mode)) {
+    close(in);
+    errno = EINVAL;
+    return false;
+  }
+  struct stat old;
+  bool hadFile = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  if (!w.setMode) w.mode = hadFile ? (old.st_mode & 07777) : (src.st_mode & 0777 & ~CurrentUmask());
+  if (hadFile && owner == "?") w.uid = old.st_uid;
+  if (hadFile && group == "?") w.gid = old.st_gid;
+
+  char name[32];
+  snprintf(name, sizeof name, "/.pkgadd%ld", static_cast<long>(getpid()));
+  std::string copy = DirName(target) + name;
+  if (unlink(copy.c_str()) != 0 && errno != ENOENT) {
+    close(in);
+    return false;
+  }
+  int out = open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (out < 0) {
+    int err = errno;
+    close(in);
+    errno = err;
+    return false;
+  }
+  bool ok = CopyData(in, out);
+  // Owner before mode: changing the owner clears set-id bits.
+  if (ok && (w.uid != static_cast<uid_t>(-1) || w.gid != static_cast<gid_t>(-1)))
+    ok = fchown(out, w.uid, w.gid) == 0;
+  if (ok) ok = fchmod(out, w.mode) == 0;
+  int err = errno;
+  close(in);
+  if (close(out) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && rename(copy.c_str(), target.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    unlink(copy.c_str());
+    errno = err;
+  }
+  return ok;
+}
+
+std::string ContentsPath(const std::string &root) { return root + "/var/sadm/install/contents"; }
+
+ContentsStatus ContentsOpen(Contents *db, const std::string &root) {
+  db->dir = root + "/var/sadm/install";
+  db->file = ContentsPath(root);
+  db->lines.clear();
+  db->live.clear();
+  db->byPath.clear();
+  if (!MakeDirs(db->dir)) return kContentsNoDir;
+  db->lockFd = open(db->dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (db->lockFd < 0) return kContentsNoDir;
+  while (flock(db->lockFd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      ContentsClose(db);
+      return kContentsNoDir;
+    }
+  }
+  if (access(db->dir.c_str(), W_OK) != 0) {
+    ContentsClose(db);
+    return kContentsNoWrite;
+  }
+  std::string text;
+  struct stat st;
+  db->exists = stat(db->file.c_str(), &st) == 0;
+  if (db->exists) {
+    if (!ReadFile(db->file, &text)) {
+      ContentsClose(db);
+      return kContentsNoRead;
+    }
+    db->mode = st.st_mode & 07777;
+    db->uid = st.st_uid;
+    db->gid = st.st_gid;
+  } else if (errno != ENOENT) {
+    ContentsClose(db);
+    return kContentsNoRead;
+  }
+  for (std::string_view line : Lines(text)) {
+    db->byPath[std::string(FirstField(line))].push_back(db->lines.size());
+    db->lines.emplace_back(line);
+    db->live.push_back(1);
+  }
+  return kContentsOk;
+}
+
+void ContentsPut(Contents *db, const std::string &path, const std::string &record) {
+  std::vector<size_t> &at = db->byPath[path];
+  for (size_t i : at) db->live[i] = 0;
+  at.assign(1, db->lines.size());
+  db->lines.push_back(record);
+  db->live.push_back(1);
+}
+
+bool ContentsCommit(Contents *db) {
+  std::string out;
+  size_t size = 0;
+  for (size_t i = 0; i < db->lines.size(); i++)
+    if (db->live[i]) size += db->lines[i].size() + 1;
+  out.reserve(size);
+  for (size_t i = 0; i < db->lines.size(); i++) {
+    if (!db->live[i]) continue;
+    out += db->lines[i];
+    out += '\n';
+  }
+  std::string copy = db->file + ".tmp";
+  int mode = static_cast<int>(db->exists ? db->mode : (0666 & ~CurrentUmask()));
+  int owner = db->exists ? static_cast<int>(db->uid) : -1;
+  int group = db->exists ? static_cast<int>(db->gid) : -1;
+  FILE *fp = OpenReplacement(copy.c_str(), mode, owner, group);
+  bool ok = fp != nullptr;
+  if (ok && !out.empty() && fwrite(out.data(), 1, out.size(), fp) != out.size()) {
+    int err = errno;
+    AbortReplacement(fp, copy.c_str());
+    errno = err;
+    ok = false;
+  } else if (ok) {
+    ok = CommitReplacement(fp, copy.c_str(), db->file.c_str()) == 1;
+  }
+  int err = errno;
+  ContentsClose(db);
+  errno = err;
+  return ok;
+}
+
+void ContentsClose(Contents *db) {
+  if (db->lockFd >= 0) close(db->lockFd);  // closing releases the lock
+  db->lockFd = -1;
+}
+
+}  // namespace svr4
