@@ -116,17 +116,16 @@ void AddEntry(Package *p, std::string_view line) {
     p->count++;
   } else if (type == "s" || type == "l") {
     size_t eq = path.find('=');
-    std::string from = path.substr(0, eq);
+    std::string name = path.substr(0, eq);
     std::string dest = eq == std::string::npos ? path : path.substr(eq + 1);
-    std::string t = TargetOf(*p, from);
-    if (!svr4::MakeDirs(p->root + svr4::DirName(t))) {
-      p->failed = true;
-      return;
-    }
+    std::string t = TargetOf(*p, name);
     std::string at = p->root + t;
-    unlink(at.c_str());
-    bool ok = type == "s" ? symlink(dest.c_str(), at.c_str()) == 0
-                          : link((p->root + TargetOf(*p, dest)).c_str(), at.c_str()) == 0;
+    bool ok = svr4::MakeDirs(p->root + svr4::DirName(t));
+    if (ok) {
+      unlink(at.c_str());
+      ok = type == "s" ? symlink(dest.c_str(), at.c_str()) == 0
+                       : link((p->root + TargetOf(*p, dest)).c_str(), at.c_str()) == 0;
+    }
     if (!ok) {
       svr4::Error(kProg, "cannot link " + t);
       p->failed = true;
