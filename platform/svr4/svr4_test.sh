@@ -158,7 +158,8 @@ chmod 666 "$R/srv/a/named"
 check "installf -f succeeds when all paths exist" installf -f TLVNdemo
 check_eq "installf -f leaves other packages alone" 666 "$(stat -c %a "$R/srv/a/named")"
 
-# Refusals and usage: message and status.
+# Refusals and usage: message and status. Every call names the private root: a tool that
+# failed to refuse must not write into the host's.
 while IFS='|' read -r what want; do
   # shellcheck disable=SC2086
   check_eq "$what" "$want" "$(eval "$what" 2>&1 </dev/null) $?"
@@ -169,8 +170,8 @@ installf -c '' TLVNdemo /x f 0644 root root|installf: ERROR: <> cannot be record
 installf 'TLVN demo' /x f 0644 root root|installf: ERROR: <TLVN demo> cannot be recorded: blank or empty 1
 installf TLVNdemo /x f|installf: ERROR: usage: installf [-c class] pkginst path type mode owner group 1
 installf -f|installf: ERROR: usage: installf -f pkginst 1
-"$bin/pkgadd" -d "$t/media"|pkgadd: ERROR: usage: pkgadd [-R root] -d device pkginst 1
-"$bin/pkgadd" -d "$t/media" ../media/TLVNdemo|pkgadd: ERROR: invalid package instance <../media/TLVNdemo> 1
+"$bin/pkgadd" -R "$R" -d "$t/media"|pkgadd: ERROR: usage: pkgadd [-R root] -d device pkginst 1
+pkgadd ../media/TLVNdemo|pkgadd: ERROR: invalid package instance <../media/TLVNdemo> 1
 EOF
 out=$("$bin/pkginfo" -x 2>&1)
 rc=$?
