@@ -111,7 +111,7 @@ int main(int argc, char **argv) {
     case svr4::kContentsNoRead:
       Die("cannot update " + contents);
   }
-  svr4::ContentsPut(&db, path, record);
+  svr4::ContentsPut(&db, record);
   if (!svr4::ContentsCommit(&db)) Die("cannot update " + contents);
   return 0;
 }

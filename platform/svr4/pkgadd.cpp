@@ -75,8 +75,7 @@ std::string TargetOf(const Package &p, const std::string &path) {
 void Record(Package *p, const std::string &t, const std::string &type, const std::string &cls,
             const std::string &mode, const std::string &owner, const std::string &group) {
   svr4::ContentsPut(
-      &p->db, t,
-      t + " " + type + " " + cls + " " + mode + " " + owner + " " + group + " " + p->pkg);
+      &p->db, t + " " + type + " " + cls + " " + mode + " " + owner + " " + group + " " + p->pkg);
 }
 
 /* One line of the map: part type class path mode owner group ... */

@@ -84,7 +84,7 @@ mkdir -p "$R/srv/a" && echo old >"$R/srv/a/kept" && chown daemon:bin "$R/srv/a/k
   chmod 604 "$R/srv/a/kept"
 printf '%s\n' ': 1 1' '1 d none a 2750 bin daemon' '1 f none a/named 0640 daemon bin' \
   '1 f none a/numeric 0600 4242 4343' '1 f none a/setid 4755 bin bin' '1 f none a/kept ? ? ?' \
-  '1 l none a/hard=a/named' '1 s none a/abs=/srv/a/named' >"$q/pkgmap"
+  '1 l none a/hard=a/named' '1 s none a/abs=/srv/a/named' '1 l none a/hard=a/named' >"$q/pkgmap"
 printf '1 s none a/last=named' >>"$q/pkgmap"
 check "pkgadd of TLVNattr succeeds" pkgadd TLVNattr >/dev/null
 ub=$(id -u bin) ud=$(id -u daemon) gb=$(getent group bin | cut -d: -f3)
@@ -102,8 +102,8 @@ check_eq "a file with ? attributes gets the new content" "kept" "$(cat "$R/srv/a
 check "hard link shares the file" test "$R/srv/a/hard" -ef "$R/srv/a/named"
 check_eq "absolute and last-line links" "/srv/a/named named" \
   "$(readlink "$R/srv/a/abs") $(readlink "$R/srv/a/last")"
-check_eq "link records" "/srv/a/hard l none - - - TLVNattr
-/srv/a/abs s none - - - TLVNattr
+check_eq "link records, a path listed twice recorded once, last" "/srv/a/abs s none - - - TLVNattr
+/srv/a/hard l none - - - TLVNattr
 /srv/a/last s none - - - TLVNattr" "$(grep '^/srv/a/[hal][a-z]* ' "$C")"
 
 # A failing entry: the others are installed and recorded, the failed one is not, the run

@@ -360,9 +360,9 @@ std::string ContentsPath(const std::string &root) { return root + "/var/sadm/ins
 ContentsStatus ContentsOpen(Contents *db, const std::string &root) {
   db->dir = root + "/var/sadm/install";
   db->file = ContentsPath(root);
-  db->lines.clear();
-  db->live.clear();
-  db->byPath.clear();
+  db->text.clear();
+  db->records.clear();
+  db->latest.clear();
   if (!MakeDirs(db->dir)) return kContentsNoDir;
   db->lockFd = open(db->dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (db->lockFd < 0) return kContentsNoDir;
@@ -376,11 +376,10 @@ ContentsStatus ContentsOpen(Contents *db, const std::string &root) {
     ContentsClose(db);
     return kContentsNoWrite;
   }
-  std::string text;
   struct stat st;
   db->exists = stat(db->file.c_str(), &st) == 0;
   if (db->exists) {
-    if (!ReadFile(db->file, &text)) {
+    if (!ReadFile(db->file, &db->text)) {
       ContentsClose(db);
       return kContentsNoRead;
     }
@@ -391,31 +390,30 @@ ContentsStatus ContentsOpen(Contents *db, const std::string &root) {
     ContentsClose(db);
     return kContentsNoRead;
   }
-  for (std::string_view line : Lines(text)) {
-    db->byPath[std::string(FirstField(line))].push_back(db->lines.size());
-    db->lines.emplace_back(line);
-    db->live.push_back(1);
-  }
   return kContentsOk;
 }
 
-void ContentsPut(Contents *db, const std::string &path, const std::string &record) {
-  std::vector<size_t> &at = db->byPath[path];
-  for (size_t i : at) db->live[i] = 0;
-  at.assign(1, db->lines.size());
-  db->lines.push_back(record);
-  db->live.push_back(1);
+void ContentsPut(Contents *db, const std::string &record) {
+  db->records.push_back(record);
+  // The key views the record's own first field: deque elements never move.
+  db->latest[FirstField(db->records.back())] = db->records.size() - 1;
 }
 
 bool ContentsCommit(Contents *db) {
+  // An old line goes when its path was recorded again; of a path recorded several times in
+  // this run only the last record stays, in its place.
   std::string out;
-  size_t size = 0;
-  for (size_t i = 0; i < db->lines.size(); i++)
-    if (db->live[i]) size += db->lines[i].size() + 1;
-  out.reserve(size);
-  for (size_t i = 0; i < db->lines.size(); i++) {
-    if (!db->live[i]) continue;
-    out += db->lines[i];
+  out.reserve(db->text.size() + db->records.size() * 64 + 1);
+  for (std::string_view line : Lines(db->text)) {
+    if (db->latest.count(FirstField(line)) != 0) continue;
+    out.append(line.data(), line.size());
+    out += '\n';
+  }
+  for (size_t i = 0; i < db->records.size(); i++) {
+    std::string_view path = FirstField(db->records[i]);
+    auto it = db->latest.find(path);
+    if (it != db->latest.end() && it->second != i) continue;
+    out += db->records[i];
     out += '\n';
   }
   std::string copy = db->file + ".tmp";

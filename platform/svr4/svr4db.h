@@ -14,6 +14,7 @@
 
 #include <sys/types.h>
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -81,12 +82,14 @@ bool InstallFile(const std::string &from, const std::string &target, const std::
 
 /* ---- The contents file ---- */
 
+/* The file's text is kept as read; the new records are kept apart and written after the old
+ * lines that they do not replace, so recording a path costs no pass over the file. */
 struct Contents {
-  std::string dir;                                             /* <root>/var/sadm/install */
-  std::string file;                                            /* <dir>/contents */
-  std::vector<std::string> lines;                              /* in file order */
-  std::vector<char> live;                                      /* 0: replaced, not written */
-  std::unordered_map<std::string, std::vector<size_t>> byPath; /* first field -> lines */
+  std::string dir;                                     /* <root>/var/sadm/install */
+  std::string file;                                    /* <dir>/contents */
+  std::string text;                                    /* the file as it was read */
+  std::deque<std::string> records;                     /* recorded in this run, in order */
+  std::unordered_map<std::string_view, size_t> latest; /* path -> its last record */
   int lockFd = -1;
   bool exists = false;
   mode_t mode = 0;
@@ -107,8 +110,9 @@ std::string ContentsPath(const std::string &root);
  * file (a missing file is an empty one). On kContentsOk the caller ends with ContentsCommit
  * or ContentsClose; on failure nothing is held. */
 ContentsStatus ContentsOpen(Contents *db, const std::string &root);
-/* Records path: every earlier record of it goes, the new line record comes last. */
-void ContentsPut(Contents *db, const std::string &path, const std::string &record);
+/* Records a line whose first field is its path: every earlier record of that path goes, the
+ * new one comes after the others. */
+void ContentsPut(Contents *db, const std::string &record);
 /* Writes the records back (through a new file renamed into place, keeping the file's mode
  * and owner, or 0666 less the umask for a new file) and releases the lock. Returns false,
  * errno set and the file as it was, when the new file could not be written or renamed. */
