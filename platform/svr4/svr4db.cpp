@@ -94,8 +94,11 @@ std::vector<std::string_view> Fields(std::string_view line, size_t n) {
 }
 
 std::string_view FirstField(std::string_view line) {
-  std::vector<std::string_view> f = Fields(line, 1);
-  return f.empty() ? std::string_view() : f[0];
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) i++;
+  size_t start = i;
+  while (i < line.size() && !IsBlank(line[i])) i++;
+  return line.substr(start, i - start);
 }
 
 std::vector<std::string_view> Lines(std::string_view text) {
