@@ -17,6 +17,7 @@ check_eq() { # what expected actual
     "$(printf %s "$3" | sed -n l)"
   failed=1
 }
+umask 022
 R="$t/root"
 C="$R/var/sadm/install/contents"
 mkdir -p "$R"
@@ -75,18 +76,27 @@ check_eq "pkginfo of a missing package" 'ERROR: information for "TLVNnone" was n
   "$("$bin/pkginfo" -R "$R" TLVNnone 2>&1) $?"
 
 # Attributes: names and numbers, set-id bits kept through the change of owner, a "?" that
-# keeps what the installed file had, hard links, and a last map line without its newline.
+# keeps what the installed file had (or takes the source's mode less the umask), hard links,
+# a link planted at a file's path replaced (not followed), "x" recorded as a directory, an
+# unknown type skipped, and a last map line without its newline.
 q="$t/media/TLVNattr"
 mkdir -p "$q/reloc/a"
 printf 'PKG=TLVNattr\nNAME=Attributes\nVERSION=1\nBASEDIR=/srv/\n' >"$q/pkginfo"
-for f in named numeric setid kept; do echo "$f" >"$q/reloc/a/$f"; done
+for f in named numeric setid kept new; do echo "$f" >"$q/reloc/a/$f"; done
+chmod 777 "$q/reloc/a/new"
 mkdir -p "$R/srv/a" && echo old >"$R/srv/a/kept" && chown daemon:bin "$R/srv/a/kept" &&
   chmod 604 "$R/srv/a/kept"
+echo outside >"$t/outside" && ln -s "$t/outside" "$R/srv/a/named"
 printf '%s\n' ': 1 1' '1 d none a 2750 bin daemon' '1 f none a/named 0640 daemon bin' \
   '1 f none a/numeric 0600 4242 4343' '1 f none a/setid 4755 bin bin' '1 f none a/kept ? ? ?' \
-  '1 l none a/hard=a/named' '1 s none a/abs=/srv/a/named' '1 l none a/hard=a/named' >"$q/pkgmap"
+  '1 l none a/hard=a/named' '1 s none a/abs=/srv/a/named' '1 l none a/hard=a/named' \
+  '1 f none a/new ? ? ?' '1 x none a/x 0700 root root' '1 b none a/dev 0600 root root' >"$q/pkgmap"
 printf '1 s none a/last=named' >>"$q/pkgmap"
-check "pkgadd of TLVNattr succeeds" pkgadd TLVNattr >/dev/null
+check_eq "pkgadd of TLVNattr warns of the unknown type only" \
+  "pkgadd: WARNING: a/dev: file type <b> not supported, skipped 0" "$(pkgadd TLVNattr 2>&1 >/dev/null) $?"
+check_eq "a planted link is replaced, its target untouched" "named outside" \
+  "$(cat "$R/srv/a/named") $(cat "$t/outside")"
+check_eq "x is recorded as a directory" "/srv/a/x d none 0700 root root TLVNattr" "$(grep '^/srv/a/x ' "$C")"
 ub=$(id -u bin) ud=$(id -u daemon) gb=$(getent group bin | cut -d: -f3)
 gd=$(getent group daemon | cut -d: -f3)
 while read -r path want; do
@@ -97,6 +107,7 @@ a/named 640 $ud $gb
 a/numeric 600 4242 4343
 a/setid 4755 $ub $gb
 a/kept 604 $ud $gb
+a/new 755 0 $gd
 EOF
 check_eq "a file with ? attributes gets the new content" "kept" "$(cat "$R/srv/a/kept")"
 check "hard link shares the file" test "$R/srv/a/hard" -ef "$R/srv/a/named"
@@ -125,8 +136,10 @@ check_eq "the others are renewed, last" "/opt/Orvel/demo/bin d none 0750 root ro
 /opt/Orvel/demo/current s none - - - TLVNdemo" "$(tail -n 3 "$C")"
 before=$(cat "$C")
 mkdir -p "$C.tmp/busy"
+out=$(pkgadd TLVNattr 2>&1 >/dev/null)
+rc=$?
 check_eq "pkgadd: a contents file that cannot be replaced" \
-  "pkgadd: ERROR: cannot update $C 1" "$(pkgadd TLVNattr 2>&1 >/dev/null) $?"
+  "pkgadd: ERROR: cannot update $C 1" "$(grep -v WARNING <<<"$out") $rc"
 check_eq "installf: a contents file that cannot be replaced" \
   "installf: ERROR: cannot update $C 1" "$(installf TLVNdemo /x f 0644 root root 2>&1) $?"
 check_eq "the contents file is left intact" "$before" "$(cat "$C")"
@@ -157,6 +170,35 @@ echo back >"$R/usr/bin/demo"
 chmod 666 "$R/srv/a/named"
 check "installf -f succeeds when all paths exist" installf -f TLVNdemo
 check_eq "installf -f leaves other packages alone" 666 "$(stat -c %a "$R/srv/a/named")"
+
+# The contents file keeps its mode, gets a newline after a last line that had none, and loses
+# no record when writers run side by side.
+chmod 640 "$C" && printf '%s' "$(cat "$C")" >"$C.new" && mv "$C.new" "$C" && chmod 640 "$C"
+last=$(tail -n 1 "$C")
+installf TLVNdemo /conc/0 f 0644 root root
+check_eq "the contents file keeps its mode" 640 "$(stat -c %a "$C")"
+check_eq "a last line without its newline is kept" "$last
+/conc/0 f none 0644 root root TLVNdemo" "$(tail -n 2 "$C")"
+for w in a b c; do
+  (for i in $(seq 1 15); do installf TLVNdemo "/conc/$w$i" f 0644 root root; done) &
+done
+wait
+check_eq "writers side by side lose no record" 46 "$(grep -c '^/conc/' "$C")"
+
+# pkginfo: every package with information, sorted by name, the category defaulted, quotes
+# around a value dropped, the first of two lines taken; with names, those in their order.
+P="$t/pk"
+mkdir -p "$P/var/sadm/pkg/"{B,a,Cq,.hidden,empty}
+printf 'PKG=B\nNAME=Bee\nCATEGORY=system\n' >"$P/var/sadm/pkg/B/pkginfo"
+printf 'NAME="Quoted name"\n' >"$P/var/sadm/pkg/Cq/pkginfo"
+printf 'PKG=a\nNAME=first\nNAME=second\n' >"$P/var/sadm/pkg/a/pkginfo"
+printf 'PKG=hidden\n' >"$P/var/sadm/pkg/.hidden/pkginfo"
+check_eq "pkginfo lists every package" "system       B               Bee
+application  Cq              Quoted name
+application  a               first" "$("$bin/pkginfo" -R "$P")"
+check_eq "pkginfo of named packages" "application  a               first
+ERROR: information for \"empty\" was not found
+system       B               Bee 1" "$("$bin/pkginfo" -R "$P" a empty B 2>&1) $?"
 
 # Refusals and usage: message and status. Every call names the private root: a tool that
 # failed to refuse must not write into the host's.
