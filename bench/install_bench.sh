@@ -10,7 +10,9 @@
 # installation, runs setup (a fresh install), then runs it once more from the same medium
 # (an upgrade in place). A small wrapper runs setup and reads its accounting before it is
 # reaped: wall time, setup's own CPU (user+system) and the CPU of everything it started
-# (commands, shells, pkgadd, installf). Prints one line per run and the medians.
+# (commands, shells, pkgadd, installf). Prints the cost of starting "sh -c program" (the
+# upgrade starts that twice per file, a floor no stand-in can lower), one line per run and
+# the medians.
 #
 # Environment: SOURCE_DIR (default: this checkout), BUILD_DIR (default: SOURCE_DIR/build),
 # SETUP_BIN (default: BUILD_DIR/setup).
@@ -155,6 +157,15 @@ timed() { # what: runs setup from the medium, prints and keeps the figures
   printf '  %-8s wall %6.2f s   setup CPU %5.2f s   children CPU %6.2f s\n' "$1" "$w" "$s" "$c"
   echo "$w $s $c" >>"$host/$1.times"
 }
+
+# What a process start costs in the sandbox right now: the upgrade's own design starts two
+# shells and two programs per file (installf and cp through system()), so on a busy machine
+# this figure, not the stand-ins, sets the upgrade's floor.
+sb_run -- /usr/local/bin/runusage /tmp/usage /bin/sh -c \
+  'i=0; while [ $i -lt 500 ]; do /bin/sh -c /bin/true; i=$((i + 1)); done'
+read -r w _ < <(sb_cat /tmp/usage 2>/dev/null)
+floor=$(awk -v w="${w:-0}" -v n="$files" 'BEGIN { printf "%.2f ms; x 2 x %d files = %.1f s", w * 2, n, w * 4 * n / 1000 }')
+echo "sh -c program: $floor (the upgrade's per-file commands alone)"
 
 for r in $(seq 1 "$runs"); do
   sb_sh 'rm -rf /opt/Orvel /var/sadm /tmp/OrvelInstall /usr/share/doc/orvel-vpxx

@@ -8,7 +8,8 @@
  * owner and group. Exits 0 on success, 1 with a message otherwise.
  *
  * An upgrade calls the first form once per file, so a call reads the contents file once
- * and writes it once, without running any command.
+ * and writes it at most once (not at all when it already holds the same record), without
+ * running any command.
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -110,6 +111,12 @@ int main(int argc, char **argv) {
       Die("cannot write " + contents);
     case svr4::kContentsNoRead:
       Die("cannot update " + contents);
+  }
+  // An upgrade records again, path by path, what pkgadd recorded: an unchanged record costs
+  // no rewrite of the file.
+  if (svr4::ContentsHolds(&db, record)) {
+    svr4::ContentsClose(&db);
+    return 0;
   }
   svr4::ContentsPut(&db, record);
   if (!svr4::ContentsCommit(&db)) Die("cannot update " + contents);

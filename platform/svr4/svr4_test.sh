@@ -161,6 +161,21 @@ installf TLVNdemo /opt/Orvel/demo/bin/extra f 0700 daemon bin
 check_eq "installf replaces an earlier record, class none by default" \
   "/opt/Orvel/demo/bin/extra f none 0700 daemon bin TLVNdemo" "$(grep '/extra ' "$C")"
 check_eq "installf appends the new record last" "/opt/Orvel/demo/bin/extra" "$(tail -n 1 "$C" | cut -d' ' -f1)"
+# Recording again what is already the path's one record leaves the file as it is (the same
+# inode: not rewritten); a second record of the path, or the same fields spaced otherwise,
+# is still made one record.
+ino=$(stat -c %i "$C")
+installf TLVNdemo /opt/Orvel/demo/bin/tool f 0711 root root
+check_eq "an unchanged record: the file is not rewritten" "$ino" "$(stat -c %i "$C")"
+check_eq "an unchanged record stays where it was" 1 \
+  "$(grep -c '^/opt/Orvel/demo/bin/tool f none 0711 root root TLVNdemo$' "$C")"
+{ sed 's|^/opt/Orvel/demo d |/opt/Orvel/demo  d |' "$C"
+  echo "/opt/Orvel/demo/bin/tool f none 0711 root root TLVNdemo"; } >"$t/c" && cp "$t/c" "$C"
+installf TLVNdemo /opt/Orvel/demo/bin/tool f 0711 root root
+installf TLVNdemo /opt/Orvel/demo d 0755 root root
+check_eq "a path recorded twice, or spaced otherwise, keeps one record" \
+  "/opt/Orvel/demo d none 0755 root root TLVNdemo|/opt/Orvel/demo/bin/tool f none 0711 root root TLVNdemo" \
+  "$(grep '^/opt/Orvel/demo \|^/opt/Orvel/demo/bin/tool ' "$C" | sort | paste -sd'|')"
 rm -f "$R/usr/bin/demo" # recorded by pkgadd, now missing
 check_eq "installf -f fails on a missing recorded path" \
   "installf: ERROR: /usr/bin/demo is recorded but missing 1" "$(installf -f TLVNdemo 2>&1) $?"

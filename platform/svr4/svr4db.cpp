@@ -402,6 +402,19 @@ void ContentsPut(Contents *db, const std::string &record) {
   db->latest[FirstField(db->records.back())] = db->records.size() - 1;
 }
 
+bool ContentsHolds(const Contents *db, std::string_view record) {
+  if (!db->records.empty()) return false;
+  const std::string_view path = FirstField(record);
+  if (path.empty()) return false;
+  bool found = false;
+  for (std::string_view line : Lines(db->text)) {
+    if (FirstField(line) != path) continue;
+    if (found || line != record) return false;
+    found = true;
+  }
+  return found;
+}
+
 bool ContentsCommit(Contents *db) {
   // An old line goes when its path was recorded again; of a path recorded several times in
   // this run only the last record stays, in its place.

@@ -113,6 +113,10 @@ ContentsStatus ContentsOpen(Contents *db, const std::string &root);
 /* Records a line whose first field is its path: every earlier record of that path goes, the
  * new one comes after the others. */
 void ContentsPut(Contents *db, const std::string &record);
+/* True when the file as read holds record as the one record of its path, byte for byte, and
+ * nothing was recorded in this run: recording it again would change nothing, so a caller may
+ * end with ContentsClose and leave the file untouched. */
+bool ContentsHolds(const Contents *db, std::string_view record);
 /* Writes the records back (through a new file renamed into place, keeping the file's mode
  * and owner, or 0666 less the umask for a new file) and releases the lock. Returns false,
  * errno set and the file as it was, when the new file could not be written or renamed. */
