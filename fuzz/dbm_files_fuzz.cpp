@@ -14,6 +14,7 @@
 
 #include "Dbm.h"
 #include "MemMgr.h"
+#include "fuzz_dir.h"
 #include "utils.h"
 
 namespace {
@@ -21,12 +22,7 @@ namespace {
 /* A tool directory on a memory file system when there is one: every store syncs its file. */
 const std::string &ToolDir() {
   static std::string dir = [] {
-    char shm[] = "/dev/shm/dbm_files_fuzz.XXXXXX";
-    char tmp[] = "/tmp/dbm_files_fuzz.XXXXXX";
-    const char *d = mkdtemp(shm);
-    if (!d) d = mkdtemp(tmp);
-    if (!d) abort();
-    std::string s(d);
+    const std::string s = MakeFuzzDir("dbm_files_fuzz");
     mkdir((s + "/db").c_str(), 0777);
     int null = open("/dev/null", O_WRONLY);
     dup2(null, 1); /* DumpDbm prints */

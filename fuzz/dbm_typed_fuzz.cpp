@@ -14,19 +14,13 @@
 
 #include "Dbm.h"
 #include "MemMgr.h"
+#include "fuzz_dir.h"
 #include "utils.h"
 
 namespace {
 
 const std::string &ToolDir() {
-  static std::string dir = [] {
-    char shm[] = "/dev/shm/dbm_typed_fuzz.XXXXXX";
-    char tmp[] = "/tmp/dbm_typed_fuzz.XXXXXX";
-    const char *d = mkdtemp(shm);
-    if (!d) d = mkdtemp(tmp);
-    if (!d) abort();
-    return std::string(d);
-  }();
+  static const std::string dir = MakeFuzzDir("dbm_typed_fuzz");
   return dir;
 }
 

@@ -13,19 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_dir.h"
 #include "setup.h"
 
 namespace {
 
 const std::string &Dir() {
-  static std::string dir = [] {
-    char shm[] = "/dev/shm/disks_fuzz.XXXXXX";
-    char tmp[] = "/tmp/disks_fuzz.XXXXXX";
-    const char *d = mkdtemp(shm);
-    if (!d) d = mkdtemp(tmp);
-    if (!d) abort();
-    return std::string(d);
-  }();
+  static const std::string dir = MakeFuzzDir("disks_fuzz");
   return dir;
 }
 

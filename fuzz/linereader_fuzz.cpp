@@ -14,19 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_dir.h"
 #include "utils.h"
 
 namespace {
 
 const std::string &File() {
-  static std::string path = [] {
-    char shm[] = "/dev/shm/linereader_fuzz.XXXXXX";
-    char tmp[] = "/tmp/linereader_fuzz.XXXXXX";
-    const char *d = mkdtemp(shm);
-    if (!d) d = mkdtemp(tmp);
-    if (!d) abort();
-    return std::string(d) + "/lines";
-  }();
+  static const std::string path = MakeFuzzDir("linereader_fuzz") + "/lines";
   return path;
 }
 

@@ -14,19 +14,13 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz_dir.h"
 #include "setup.h"
 
 namespace {
 
 const std::string &File() {
-  static std::string path = [] {
-    char shm[] = "/dev/shm/pkglist_fuzz.XXXXXX";
-    char tmp[] = "/tmp/pkglist_fuzz.XXXXXX";
-    const char *d = mkdtemp(shm);
-    if (!d) d = mkdtemp(tmp);
-    if (!d) abort();
-    return std::string(d) + "/pkg.list";
-  }();
+  static const std::string path = MakeFuzzDir("pkglist_fuzz") + "/pkg.list";
   return path;
 }
 

@@ -14,19 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_dir.h"
 #include "setup.h"
 
 namespace {
 
 const std::string &File() {
-  static std::string path = [] {
-    char shm[] = "/dev/shm/pkgmap_fuzz.XXXXXX";
-    char tmp[] = "/tmp/pkgmap_fuzz.XXXXXX";
-    const char *d = mkdtemp(shm);
-    if (!d) d = mkdtemp(tmp);
-    if (!d) abort();
-    return std::string(d) + "/pkgmap";
-  }();
+  static const std::string path = MakeFuzzDir("pkgmap_fuzz") + "/pkgmap";
   return path;
 }
 

@@ -102,16 +102,8 @@ int main(int argc, char **argv) {
 
   const std::string contents = svr4::ContentsPath(root);
   svr4::Contents db;
-  switch (svr4::ContentsOpen(&db, root)) {
-    case svr4::kContentsOk:
-      break;
-    case svr4::kContentsNoDir:
-      Die("cannot write the package database");
-    case svr4::kContentsNoWrite:
-      Die("cannot write " + contents);
-    case svr4::kContentsNoRead:
-      Die("cannot update " + contents);
-  }
+  const svr4::ContentsStatus opened = svr4::ContentsOpen(&db, root);
+  if (opened != svr4::kContentsOk) Die(svr4::ContentsOpenError(opened, root));
   // An upgrade records again, path by path, what pkgadd recorded: an unchanged record costs
   // no rewrite of the file.
   if (svr4::ContentsHolds(&db, record)) {

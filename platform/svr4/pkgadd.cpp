@@ -185,16 +185,8 @@ int main(int argc, char **argv) {
 
   const std::string contents = svr4::ContentsPath(p.root);
   if (!svr4::MakeDirs(p.root + "/var/sadm/pkg/" + p.pkg)) Die("cannot write the package database");
-  switch (svr4::ContentsOpen(&p.db, p.root)) {
-    case svr4::kContentsOk:
-      break;
-    case svr4::kContentsNoDir:
-      Die("cannot write the package database");
-    case svr4::kContentsNoWrite:
-      Die("cannot write " + contents);
-    case svr4::kContentsNoRead:
-      Die("cannot update " + contents);
-  }
+  const svr4::ContentsStatus opened = svr4::ContentsOpen(&p.db, p.root);
+  if (opened != svr4::kContentsOk) Die(svr4::ContentsOpenError(opened, p.root));
   if (!svr4::ReadFile(p.src + "/pkgmap", &map)) Die("cannot read " + p.src + "/pkgmap");
   for (std::string_view line : svr4::Lines(map)) AddEntry(&p, line);
   if (!svr4::ContentsCommit(&p.db)) Die("cannot update " + contents);

@@ -360,6 +360,20 @@ bool InstallFile(const std::string &from, const std::string &target, const std::
 
 std::string ContentsPath(const std::string &root) { return root + "/var/sadm/install/contents"; }
 
+std::string ContentsOpenError(ContentsStatus status, const std::string &root) {
+  switch (status) {
+    case kContentsOk:
+      return "";
+    case kContentsNoDir:
+      return "cannot write the package database";
+    case kContentsNoWrite:
+      return "cannot write " + ContentsPath(root);
+    case kContentsNoRead:
+      break;
+  }
+  return "cannot update " + ContentsPath(root);
+}
+
 ContentsStatus ContentsOpen(Contents *db, const std::string &root) {
   db->dir = root + "/var/sadm/install";
   db->file = ContentsPath(root);

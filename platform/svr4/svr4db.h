@@ -110,6 +110,8 @@ std::string ContentsPath(const std::string &root);
  * file (a missing file is an empty one). On kContentsOk the caller ends with ContentsCommit
  * or ContentsClose; on failure nothing is held. */
 ContentsStatus ContentsOpen(Contents *db, const std::string &root);
+/* What a tool says when ContentsOpen failed with status (the contents file's path in it). */
+std::string ContentsOpenError(ContentsStatus status, const std::string &root);
 /* Records a line whose first field is its path: every earlier record of that path goes, the
  * new one comes after the others. */
 void ContentsPut(Contents *db, const std::string &record);
