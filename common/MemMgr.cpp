@@ -28,11 +28,6 @@ using membits::RunStarts;
 
 constexpr int kDedicatedGranule = MEM_BLOCK_SIZE;
 
-// The last byte of every region MapBlock returns lies past the caller's size (a region is
-// always longer than asked for); a region taken from the heap carries this mark there so
-// that it goes back to the heap and not to munmap.
-constexpr unsigned char kHeapMark = 0xA5;
-
 const char *zeroDevice = "/dev/zero";
 int zeroFd = -1;  // descriptor of /dev/zero, opened on the first mapping and kept
 
@@ -42,15 +37,28 @@ size_t RegionLength(int size) {
   return (static_cast<size_t>(size) / page + 1) * page;
 }
 
-// Returns a region obtained by MapBlock(size) to where it came from.
-void ReleaseRegion(void *p, int size) {
-  if (p == nullptr) return;
+// Maps a region for size bytes as MapBlock does, at hint when that place is free (any
+// other place otherwise); *heap tells whether it was taken from the heap instead.
+void *MapRegion(int size, void *hint, bool *heap) {
+  *heap = false;
+  if (size < 0) return nullptr;
   size_t len = RegionLength(size);
-  unsigned char *mark = static_cast<unsigned char *>(p) + len - 1;
-  if (*mark == kHeapMark) {
+  if (zeroFd < 0) zeroFd = open(zeroDevice, O_RDWR | O_CLOEXEC);
+  if (zeroFd < 0) {
+    *heap = true;
+    return calloc(1, len);
+  }
+  void *p = mmap(hint, len, PROT_READ | PROT_WRITE, MAP_PRIVATE, zeroFd, 0);
+  return p == MAP_FAILED ? nullptr : p;
+}
+
+// Returns a region obtained by MapRegion(size) to where it came from.
+void ReleaseRegion(void *p, int size, bool heap) {
+  if (p == nullptr) return;
+  if (heap) {
     free(p);
   } else {
-    munmap(p, len);
+    munmap(p, RegionLength(size));
   }
 }
 
@@ -163,6 +171,7 @@ MEMBITS_INLINE void TakeBits(MemBlock *b, SearchAids *a, int k, int i, int m) {
   // Runs only got shorter: the longest may have been one of them.
   if (k != 0) {
     int key = MaxByte64(a->best);
+
     SetKey(k, key < 64 ? key : 64);
   }
 }
@@ -350,18 +359,10 @@ MEMBITS_INLINE Kind LookUp(const void *p, MemBlock **block, int *place, int *nod
 /* Maps one page more than the floor of size in pages, read-write and private, from
  * /dev/zero, or takes it zero-filled from the heap when /dev/zero cannot be opened.
  * Returns the region or null. FreeBlock gives a block's regions back to where they came
- * from (the heap, or munmap). */
+ * from (the heap, or munmap): GetNewBlock notes that in the block's header. */
 void *MapBlock(int size) {
-  if (size < 0) return nullptr;
-  size_t len = RegionLength(size);
-  if (zeroFd < 0) zeroFd = open(zeroDevice, O_RDWR | O_CLOEXEC);
-  if (zeroFd < 0) {
-    unsigned char *p = static_cast<unsigned char *>(calloc(1, len));
-    if (p != nullptr) p[len - 1] = kHeapMark;
-    return p;
-  }
-  void *p = mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_PRIVATE, zeroFd, 0);
-  return p == MAP_FAILED ? nullptr : p;
+  bool heap;
+  return MapRegion(size, nullptr, &heap);
 }
 
 /* Makes a block with size bytes of data (65536 at least) and appends it to the chain.
@@ -369,10 +370,19 @@ void *MapBlock(int size) {
 MemBlock *GetNewBlock(int size) {
   if (size <= kBlockSize) size = kBlockSize;
   if (!idx.ok) RebuildIndex();  // a dropped index is tried again with every new block
-  MemBlock *b = static_cast<MemBlock *>(MapBlock(kHeaderSize));
-  char *data = b != nullptr ? static_cast<char *>(MapBlock(size)) : nullptr;
+  // The data area is asked for right below the header (whichever way the system lays out
+  // new mappings), so that the two go back to the system in one call: one flush of the
+  // address translations instead of two when the block empties.
+  bool heapHeader, heapData = false;
+  MemBlock *b = static_cast<MemBlock *>(MapRegion(kHeaderSize, nullptr, &heapHeader));
+  char *data = nullptr;
+  if (b != nullptr) {
+    uintptr_t h = reinterpret_cast<uintptr_t>(b), len = RegionLength(size);
+    data = static_cast<char *>(
+        MapRegion(size, h > len ? reinterpret_cast<void *>(h - len) : nullptr, &heapData));
+  }
   if (data == nullptr) {
-    ReleaseRegion(b, kHeaderSize);
+    ReleaseRegion(b, kHeaderSize, heapHeader);
     fprintf(stderr, "ERROR: %s\n", OutOfMem);
     return nullptr;
   }
@@ -381,6 +391,7 @@ MemBlock *GetNewBlock(int size) {
   memset(b->mat, kFree, kNodes);
   b->mat[kNodes] = '\0';
   InitAids(b);
+  Aids(b)->heap = static_cast<uint8_t>((heapHeader ? kHeapHeader : 0) | (heapData ? kHeapData : 0));
   b->size = size;
   b->data = data;
   b->freeCount = kNodes;
@@ -430,8 +441,15 @@ MemBlock *FindBlock(const void *p) {
 /* Unlinks block and returns its data and its header to the system (or the heap). */
 void FreeBlock(MemBlock *block) {
   PopBlock(block);
-  ReleaseRegion(block->data, block->size);
-  ReleaseRegion(block, kHeaderSize);
+  int heap = Aids(block)->heap;
+  char *data = block->data;
+  size_t len = RegionLength(block->size);
+  if (heap == 0 && data + len == reinterpret_cast<char *>(block)) {
+    munmap(data, len + RegionLength(kHeaderSize));  // side by side, as GetNewBlock asks
+    return;
+  }
+  ReleaseRegion(data, block->size, (heap & kHeapData) != 0);
+  ReleaseRegion(block, kHeaderSize, (heap & kHeapHeader) != 0);
 }
 
 /* Returns 1 when the first length characters of text all equal ch. */

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "MemMgr.h"
+#include "MemMgr_internal.h"
 
 extern "C" void MemMgrSetZeroDevice(const char *path);
 extern "C" void MemMgrSetIndexOff(int off);

@@ -48,7 +48,9 @@ struct SearchAids {
   uint64_t startBits[kWords + 1];
   int32_t freeNodes;
   int32_t slot;
+  uint8_t heap;
 };
+constexpr uint8_t kHeapHeader = 1, kHeapData = 2;
 // Headers are page-aligned, so aids at one fixed offset in each would all fall into the same
 // few cache sets; each block's aids sit one of 64 lines further in, picked by the page
 // number of its header.

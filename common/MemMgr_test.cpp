@@ -130,6 +130,51 @@ TEST_F(MemMgrTest, ReleaseUnmapsEmptyBlock) {
   EXPECT_EQ(pMemB, nullptr);
 }
 
+// A block's data area is mapped right below its header and both go back in one call, the
+// pages around them staying; when that place is taken, the data goes elsewhere and both still
+// go back, nothing else with them.
+TEST_F(MemMgrTest, BlockRegionsGoBackTogetherOrApart) {
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t dataLen = (65536 / page + 1) * page;
+  const size_t headerLen = (memmgr::kHeaderSize / page + 1) * page;
+  auto mapAt = [&](char *at) {
+    void *m = mmap(at, page, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    return m == at ? static_cast<char *>(m) : nullptr;
+  };
+  // Where the next header goes with room below it: smaller holes are filled meanwhile.
+  std::vector<char *> fillers;
+  auto nextHeader = [&]() {
+    for (;;) {
+      char *p = static_cast<char *>(
+          mmap(nullptr, headerLen, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+      bool room = true;
+      for (size_t off = page; off <= dataLen + page; off += page) room = room && !IsMapped(p - off);
+      if (room) return munmap(p, headerLen), p;
+      fillers.push_back(p);
+    }
+  };
+  for (bool apart : {false, true}) {
+    char *spot = nextHeader();
+    // Pages of ours below where the data goes (or would go) and above the header.
+    char *sides[2] = {spot - dataLen - (apart ? 0 : page), spot + headerLen};
+    char *own[2] = {mapAt(sides[0]), mapAt(sides[1])};
+    ASSERT_NE(own[0], nullptr);
+    strcpy(own[0], "keep");
+    char *a = static_cast<char *>(GetMem(100));
+    char *header = reinterpret_cast<char *>(pMemB), *data = pMemB->data;
+    EXPECT_EQ(header, spot);
+    EXPECT_EQ(data + dataLen == header, !apart);
+    PutMem(a);
+    EXPECT_FALSE(IsMapped(data) || IsMapped(header) || IsMapped(header + headerLen - 1));
+    EXPECT_TRUE(IsMapped(sides[0]) && IsMapped(sides[1])) << apart;
+    EXPECT_STREQ(own[0], "keep");
+    for (char *o : own)
+      if (o != nullptr) munmap(o, page);
+  }
+  for (char *f : fillers) munmap(f, headerLen);
+}
+
 TEST_F(MemMgrTest, ReusedNodesAreZeroed) {
   char *a = static_cast<char *>(GetMem(60));
   char *keep = static_cast<char *>(GetMem(1));
