@@ -129,16 +129,23 @@ MEMBITS_INLINE uint32_t SelectAtLeast(uint64_t a, uint64_t b, uint32_t x, uint32
 #endif
 }
 
-// The largest of the 32 unsigned bytes at p (16-byte aligned).
-MEMBITS_INLINE int MaxByte(const uint8_t *p) {
 #ifdef __SSE2__
-  __m128i m = _mm_max_epu8(_mm_load_si128(reinterpret_cast<const __m128i *>(p)),
-                           _mm_load_si128(reinterpret_cast<const __m128i *>(p + 16)));
+// The largest of the 16 unsigned bytes of m.
+MEMBITS_INLINE int MaxLane(__m128i m) {
   m = _mm_max_epu8(m, _mm_srli_si128(m, 8));
   m = _mm_max_epu8(m, _mm_srli_si128(m, 4));
   m = _mm_max_epu8(m, _mm_srli_si128(m, 2));
   m = _mm_max_epu8(m, _mm_srli_si128(m, 1));
   return _mm_cvtsi128_si32(m) & 0xff;
+}
+#endif
+
+// The largest of the 32 unsigned bytes at p (16-byte aligned).
+MEMBITS_INLINE int MaxByte(const uint8_t *p) {
+#ifdef __SSE2__
+  __m128i m = _mm_max_epu8(_mm_load_si128(reinterpret_cast<const __m128i *>(p)),
+                           _mm_load_si128(reinterpret_cast<const __m128i *>(p + 16)));
+  return MaxLane(m);
 #else
   int m = 0;
   for (int j = 0; j < 32; j++) m = p[j] > m ? p[j] : m;
@@ -153,11 +160,7 @@ MEMBITS_INLINE int MaxByte64(const uint8_t *p) {
                                         _mm_load_si128(reinterpret_cast<const __m128i *>(p + 16))),
                            _mm_max_epu8(_mm_load_si128(reinterpret_cast<const __m128i *>(p + 32)),
                                         _mm_load_si128(reinterpret_cast<const __m128i *>(p + 48))));
-  m = _mm_max_epu8(m, _mm_srli_si128(m, 8));
-  m = _mm_max_epu8(m, _mm_srli_si128(m, 4));
-  m = _mm_max_epu8(m, _mm_srli_si128(m, 2));
-  m = _mm_max_epu8(m, _mm_srli_si128(m, 1));
-  return _mm_cvtsi128_si32(m) & 0xff;
+  return MaxLane(m);
 #else
   int m = 0;
   for (int j = 0; j < 64; j++) m = p[j] > m ? p[j] : m;

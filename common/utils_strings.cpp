@@ -11,6 +11,7 @@
 
 #include "MemMgr.h"
 #include "utils.h"
+#include "utils_internal.h"
 
 char *szIn = nullptr;
 char *szTokenIn = nullptr;
@@ -37,6 +38,10 @@ char *FormatManaged(const char *fmt, va_list ap) {
   return out;
 }
 
+}  // namespace
+
+namespace utils_internal {
+
 bool IsDelim(const char *delims, char c) { return c != '\0' && strchr(delims, c) != nullptr; }
 
 char Unescape(char c) {
@@ -52,7 +57,45 @@ char Unescape(char c) {
   }
 }
 
-}  // namespace
+long ScanToken(const char **pos, const char *delims, char *out, size_t size, char *del) {
+  const char *p = *pos;
+  size_t stored = 0;
+  long length = 0;
+  bool started = false;
+  *del = 0;
+  auto keep = [&](char c) {
+    if (stored + 1 < size) out[stored++] = c;
+    length++;
+    started = true;
+  };
+  while (*p != '\0') {
+    char c = *p;
+    if (c == '\\') {
+      if (p[1] == '\0') {
+        ++p;
+        break;
+      }
+      keep(Unescape(p[1]));
+      p += 2;
+      continue;
+    }
+    ++p;
+    if (IsDelim(delims, c)) {
+      if (!started) continue;
+      *del = c;
+      break;
+    }
+    keep(c);
+  }
+  if (size > 0) out[stored] = '\0';
+  *pos = p;
+  return started ? length : -1;
+}
+
+}  // namespace utils_internal
+
+using utils_internal::IsDelim;
+using utils_internal::ScanToken;
 
 /* ---- Strings in managed memory ---- */
 
@@ -131,35 +174,8 @@ char *GetToken(const char *text, const char *delims) {
   if (delims == nullptr) delims = "";
 
   const char *p = szIn;
-  size_t stored = 0;    /* characters kept in GetTokenBuf */
-  bool started = false; /* some character of the token was seen (kept or not) */
   char del = 0;
-  auto keep = [&](char c) {
-    /* Characters past the buffer are consumed but not kept: the token is cut. */
-    if (stored < TOKEN_SIZE - 1) GetTokenBuf[stored++] = c;
-    started = true;
-  };
-  while (*p != '\0') {
-    char c = *p;
-    if (c == '\\') {
-      if (p[1] == '\0') { /* a lone backslash at the very end is dropped */
-        ++p;
-        break;
-      }
-      keep(Unescape(p[1]));
-      p += 2;
-      continue;
-    }
-    if (IsDelim(delims, c)) {
-      ++p;
-      if (!started) continue; /* leading delimiters */
-      del = c;
-      break;
-    }
-    keep(c);
-    ++p;
-  }
-  GetTokenBuf[stored] = '\0';
+  const bool started = ScanToken(&p, delims, GetTokenBuf, TOKEN_SIZE, &del) >= 0;
   szIn = const_cast<char *>(p);
   chTokenDel = del;
   if (lineMode && del == '\n') return nullptr; /* end of line: the caller's line is done */

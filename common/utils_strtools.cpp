@@ -9,12 +9,14 @@
 
 #include "MemMgr.h"
 #include "utils.h"
+#include "utils_internal.h"
+
+using utils_internal::IsDelim;
+using utils_internal::ScanToken;
 
 namespace {
 
 constexpr size_t kTrimSize = 128; /* the trimmers' static results */
-
-bool IsDelim(const char *delims, char c) { return c != '\0' && strchr(delims, c) != nullptr; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -24,60 +26,6 @@ bool IsSpace(char c) {
 
 /* Letters, digits, punctuation and the blank: the printable ASCII characters. */
 bool IsPrint(char c) { return c >= 0x20 && c <= 0x7e; }
-
-char Unescape(char c) {
-  switch (c) {
-    case 'n':
-      return '\n';
-    case 'r':
-      return '\r';
-    case 't':
-      return '\t';
-    default:
-      return c;
-  }
-}
-
-/* One token by the shared tokenizer's rules, from *pos, with all state in the arguments:
- * leading delimiters skipped, a backslash escapes the next character ("\n", "\r", "\t"
- * translated; a lone backslash at the end is dropped), the delimiter after the token is
- * consumed and given in *del (0 at the end of the text). The token goes into out, cut at
- * size - 1 characters; *pos is left after what was consumed. Returns the token's whole
- * length, or -1 when no character was collected. */
-long ScanToken(const char **pos, const char *delims, char *out, size_t size, char *del) {
-  const char *p = *pos;
-  size_t stored = 0;
-  long length = 0;
-  bool started = false;
-  *del = 0;
-  auto keep = [&](char c) {
-    if (stored + 1 < size) out[stored++] = c;
-    length++;
-    started = true;
-  };
-  while (*p != '\0') {
-    char c = *p;
-    if (c == '\\') {
-      if (p[1] == '\0') {
-        ++p;
-        break;
-      }
-      keep(Unescape(p[1]));
-      p += 2;
-      continue;
-    }
-    ++p;
-    if (IsDelim(delims, c)) {
-      if (!started) continue;
-      *del = c;
-      break;
-    }
-    keep(c);
-  }
-  if (size > 0) out[stored] = '\0';
-  *pos = p;
-  return started ? length : -1;
-}
 
 /* A static trimmer result: the whole of s, or "" when it does not fit. */
 char *TrimResult(char *buf, std::string_view s) {
