@@ -25,6 +25,7 @@ using membits::LongestRun;
 using membits::LowRun;
 using membits::MaxByte64;
 using membits::RunStarts;
+using membits::SetLane;
 
 constexpr int kDedicatedGranule = MEM_BLOCK_SIZE;
 
@@ -128,10 +129,11 @@ __attribute__((noinline)) void SetBits(SearchAids *a, unsigned first, unsigned l
     uint64_t bits = (w == w0 ? head : ~0ULL) & (w == w1 ? tail : ~0ULL);
     uint64_t x = free ? a->freeBits[w] | bits : a->freeBits[w] & ~bits;
     a->freeBits[w] = x;
-    a->best[w] = static_cast<uint8_t>(LongestRun(x));
+    SetLane(a->best, static_cast<unsigned>(w), LongestRun(x));
   }
   for (int w = w0 > 0 ? w0 - 1 : 0; w <= w1; w++) {
-    a->cross[w] = static_cast<uint8_t>(HighRun(a->freeBits[w]) + LowRun(a->freeBits[w + 1]));
+    SetLane(a->cross, static_cast<unsigned>(w),
+            HighRun(a->freeBits[w]) + LowRun(a->freeBits[w + 1]));
   }
 }
 
@@ -147,8 +149,8 @@ MEMBITS_INLINE int StoreWord(SearchAids *a, int w, uint64_t x, int high0, int lo
   int above = a->cross[w] - high0 + high;
   int below = (a->cross[under] - low0 + low) & -(w > 0);
   a->freeBits[w] = x;
-  a->cross[under] = static_cast<uint8_t>(below);
-  a->cross[w] = static_cast<uint8_t>(above);
+  SetLane(a->cross, static_cast<unsigned>(under), below);
+  SetLane(a->cross, static_cast<unsigned>(w), above);
   return Max(above, below);
 }
 
@@ -164,7 +166,7 @@ MEMBITS_INLINE void TakeBits(MemBlock *b, SearchAids *a, int k, int i, int m) {
     int w = static_cast<int>(first / 64);
     uint64_t x0 = a->freeBits[w];
     uint64_t x = x0 & ~((~0ULL >> (64 - static_cast<unsigned>(m))) << (first % 64));
-    a->best[w] = static_cast<uint8_t>(LongestRun(x));
+    SetLane(a->best, static_cast<unsigned>(w), LongestRun(x));
     StoreWord(a, w, x, HighRun(x0), LowRun(x0), __builtin_clzll(~x), __builtin_ctzll(~x));
   }
   SyncMat(b, a, i, m, kUsed);
@@ -200,7 +202,7 @@ MEMBITS_INLINE void FreeBits(MemBlock *b, SearchAids *a, int k, int i, int m) {
       best = Max(a->best[w], run);
       crosses = StoreWord(a, w, x, high0, low0, __builtin_clzll(~x), __builtin_ctzll(~x));
     }
-    a->best[w] = static_cast<uint8_t>(best);
+    SetLane(a->best, static_cast<unsigned>(w), best);
     bound = Max(best, crosses);
   } else {
     SetBits(a, first, last, true);

@@ -116,6 +116,24 @@ MEMBITS_INLINE uint32_t AtLeast(const uint8_t *p, int n) {
 #endif
 }
 
+// Stores v as byte j of the array at p (16-byte aligned). The search reads these arrays 16
+// bytes at a time, and a wide load cannot take its bytes from a narrower store that is still
+// waiting to be written: it waits for the store to reach the cache, and on a busy heap that
+// store queues behind others that miss it. So every change is a 16-byte store of the whole
+// lane group, read first with a load of the same size (which the pending store can serve).
+MEMBITS_INLINE void SetLane(uint8_t *p, unsigned j, int v) {
+#ifdef __SSE2__
+  __m128i *half = reinterpret_cast<__m128i *>(p + (j & ~15u));
+  const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  __m128i at = _mm_cmpeq_epi8(lanes, _mm_set1_epi8(static_cast<char>(j & 15)));
+  __m128i x = _mm_load_si128(half);
+  x = _mm_or_si128(_mm_andnot_si128(at, x), _mm_and_si128(at, _mm_set1_epi8(static_cast<char>(v))));
+  _mm_store_si128(half, x);
+#else
+  p[j] = static_cast<uint8_t>(v);
+#endif
+}
+
 // a >= b ? x : y (unsigned), taken with a conditional move, never a branch.
 MEMBITS_INLINE uint32_t SelectAtLeast(uint64_t a, uint64_t b, uint32_t x, uint32_t y) {
 #if defined(__x86_64__) && !defined(MEMBITS_PORTABLE)

@@ -3,6 +3,7 @@
 #include "MemMgr_bits.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include <algorithm>
 #include <random>
@@ -101,6 +102,21 @@ TEST(MemMgrBits, ByteComparisonsAndMaxima) {
     }
     ASSERT_EQ(MaxByte(bytes), max32) << "round " << round;
     ASSERT_EQ(MaxByte64(bytes), max64) << "round " << round;
+  }
+}
+
+// A lane store changes its one byte and keeps the other 63, whatever the values around it.
+TEST(MemMgrBits, LaneStoreChangesOneByte) {
+  alignas(16) uint8_t bytes[64], expect[64];
+  std::mt19937 rng(11);
+  for (int round = 0; round < 200; round++) {
+    for (int j = 0; j < 64; j++) expect[j] = bytes[j] = static_cast<uint8_t>(rng());
+    for (unsigned j : {0u, 1u, 14u, 15u, 16u, 17u, 31u, 32u, 47u, 48u, 63u}) {
+      int v = round % 4 == 0 ? 0 : round % 4 == 1 ? 255 : static_cast<int>(rng() % 256);
+      SetLane(bytes, j, v);
+      expect[j] = static_cast<uint8_t>(v);
+      ASSERT_EQ(memcmp(bytes, expect, sizeof bytes), 0) << "round " << round << " lane " << j;
+    }
   }
 }
 

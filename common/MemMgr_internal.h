@@ -137,11 +137,11 @@ int NextPlace(int from, int n);
 // random, so every level is stored whether it changed or not, with no branch on it.
 MEMBITS_INLINE void SetKey(int k, int key) {
   uint8_t *keys = idx.keys;
-  keys[k] = static_cast<uint8_t>(key);
+  membits::SetLane(keys, static_cast<unsigned>(k), key);
   for (int l = 1; l < idx.levels; l++) {
     k /= kFan;
-    keys[idx.levelAt[l] + k] =
-        static_cast<uint8_t>(membits::MaxByte(keys + idx.levelAt[l - 1] + k * kFan));
+    membits::SetLane(keys, static_cast<unsigned>(idx.levelAt[l] + k),
+                     membits::MaxByte(keys + idx.levelAt[l - 1] + k * kFan));
   }
 }
 
@@ -154,7 +154,7 @@ MEMBITS_INLINE void RaiseKey(int k, int key) {
   for (int l = 0; l < idx.levels; l++, k /= kFan) {
     uint8_t *at = keys + idx.levelAt[l] + k;
     if (*at >= key) return;
-    *at = static_cast<uint8_t>(key);
+    membits::SetLane(keys, static_cast<unsigned>(at - keys), key);
   }
 }
 
