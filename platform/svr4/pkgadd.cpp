@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <unordered_set>
 
 #include "svr4db.h"
 
@@ -63,9 +64,18 @@ struct Package {
   std::string pkg;     /* PKG */
   std::string basedir; /* with no trailing slash; "" for / */
   svr4::Contents db;
+  std::unordered_set<std::string> dirs; /* directories this run made or found */
   bool failed = false;
   int count = 0;
 };
+
+/* MakeDirs, once per directory in a run: the files of a package share a few directories. */
+bool MakeDirsOnce(Package *p, const std::string &dir) {
+  if (p->dirs.count(dir) != 0) return true;
+  if (!svr4::MakeDirs(dir)) return false;
+  p->dirs.insert(dir);
+  return true;
+}
 
 /* The installed path of a map path: absolute as it is, else under the base directory. */
 std::string TargetOf(const Package &p, const std::string &path) {
@@ -91,7 +101,7 @@ void AddEntry(Package *p, std::string_view line) {
   }
   if (type == "d" || type == "x") {
     std::string t = TargetOf(*p, path);
-    if (!svr4::MakeDirs(p->root + t) || !svr4::ApplyAttributes(p->root + t, mode, owner, group)) {
+    if (!MakeDirsOnce(p, p->root + t) || !svr4::ApplyAttributes(p->root + t, mode, owner, group)) {
       svr4::Error(kProg, "cannot make " + t);
       p->failed = true;
       return;
@@ -100,13 +110,17 @@ void AddEntry(Package *p, std::string_view line) {
   } else if (type == "f" || type == "e" || type == "v") {
     std::string t = TargetOf(*p, path);
     std::string from = path[0] == '/' ? p->src + "/root" + path : p->src + "/reloc/" + path;
-    if (!IsRegular(from)) {
+    struct stat st;
+    int in = svr4::OpenSource(from, &st);
+    if (in < 0) {
       svr4::Error(kProg, from + " is missing from the package");
       p->failed = true;
       return;
     }
-    if (!svr4::MakeDirs(p->root + svr4::DirName(t)) ||
-        !svr4::InstallFile(from, p->root + t, mode, owner, group)) {
+    bool ok = MakeDirsOnce(p, p->root + svr4::DirName(t)) &&
+              svr4::InstallFileFrom(in, st, p->root + t, mode, owner, group);
+    close(in);
+    if (!ok) {
       svr4::Error(kProg, "cannot install " + t);
       p->failed = true;
       return;
@@ -119,7 +133,7 @@ void AddEntry(Package *p, std::string_view line) {
     std::string dest = eq == std::string::npos ? path : path.substr(eq + 1);
     std::string t = TargetOf(*p, name);
     std::string at = p->root + t;
-    bool ok = svr4::MakeDirs(p->root + svr4::DirName(t));
+    bool ok = MakeDirsOnce(p, p->root + svr4::DirName(t));
     if (ok) {
       unlink(at.c_str());
       ok = type == "s" ? symlink(dest.c_str(), at.c_str()) == 0

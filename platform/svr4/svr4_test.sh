@@ -146,6 +146,31 @@ check_eq "the contents file is left intact" "$before" "$(cat "$C")"
 rm -rf "$C.tmp"
 check "pkgadd without pkgmap fails" sh -c "! '$bin/pkgadd' -R '$R' -d '$t/media' TLVNnone </dev/null >/dev/null 2>&1"
 
+# A free path is made in place; anything found at a path is replaced through a copy: a
+# dangling link planted at a new file's path (its target is never made), a read-only file. A
+# file that cannot be written whole (the file size limit) is removed again, or the old file
+# stays; no copy is left behind and the failed paths keep their records.
+w="$t/media/TLVNnew"
+mkdir -p "$w/reloc/n" "$R/new/n"
+printf 'PKG=TLVNnew\nNAME=New\nVERSION=1\nBASEDIR=/new\n' >"$w/pkginfo"
+for f in free planted ro; do echo "$f" >"$w/reloc/n/$f"; done
+printf '1 f none n/%s\n' 'free 0640 root bin' 'planted 0644 root root' 'ro 0600 root root' >"$w/pkgmap"
+ln -s "$t/through-link" "$R/new/n/planted" && echo old >"$R/new/n/ro" && chmod 444 "$R/new/n/ro"
+check "pkgadd of TLVNnew" pkgadd TLVNnew >/dev/null 2>&1
+check_eq "a free path, a planted link, a read-only file" "free 640 planted 644 ro 600 no" \
+  "$(for f in free planted ro; do printf '%s %s ' "$(cat "$R/new/n/$f")" "$(stat -c %a "$R/new/n/$f")"; done
+    ls "$t/through-link" 2>/dev/null || echo no)"
+head -c 20000 /dev/zero | tr '\0' x | tee "$w/reloc/n/big" >"$w/reloc/n/ro"
+printf '1 f none n/%s\n' 'big 0644 root root' 'ro 0644 root root' >"$w/pkgmap"
+before=$(cat "$C")
+out=$(trap '' XFSZ; ulimit -f 8; pkgadd TLVNnew 2>&1 >/dev/null)
+check_eq "files that cannot be written whole" "pkgadd: ERROR: cannot install /new/n/big
+pkgadd: ERROR: cannot install /new/n/ro
+Installation of <TLVNnew> failed. 1" "$out $?"
+check_eq "nothing half written stays" "free planted ro 600" \
+  "$(ls -A "$R/new/n" | paste -sd' ') $(stat -c %a "$R/new/n/ro")"
+check_eq "the contents file keeps the failed paths' records" "$before" "$(cat "$C")"
+
 # The base directory is asked for on a terminal.
 out=$(printf '  /answer  \n' | script -qec "'$bin/pkgadd' -R '$R' -d '$t/media' TLVNattr" /dev/null)
 check_eq "base directory question" "Enter path to package base directory [/srv/]: " \
@@ -199,6 +224,26 @@ for w in a b c; do
 done
 wait
 check_eq "writers side by side lose no record" 46 "$(grep -c '^/conc/' "$C")"
+
+# installf looks at the lines of its path only: paths that begin with it, or the path in a
+# later field, leave its unchanged record as it is (the file is not rewritten); a second line
+# of the path (also an indented one), a tab after it or a changed field make one record of it.
+F="$t/fp" FC="$t/fp/var/sadm/install/contents" rec="/p f none 0644 root root P"
+mkdir -p "$F/var/sadm/install"
+while IFS='|' read -r what lines want; do
+  printf "$lines" >"$FC"
+  ino=$(stat -c %i "$FC")
+  "$bin/installf" -R "$F" P /p f 0644 root root
+  got="rewritten $(grep -c '^[[:blank:]]*/p[[:blank:]]' "$FC") $(tail -n 1 "$FC")"
+  [ "$(stat -c %i "$FC")" = "$ino" ] && got=kept
+  check_eq "installf: $what" "$want" "$got"
+done <<EOF
+the path's one record among others|/p2 $rec\n/p/q d none 0755 root root P\n$rec\n/z f none 0644 root root /p\n|kept
+a last line without its newline|$rec|kept
+a second, indented line|$rec\n  $rec\n|rewritten 1 $rec
+a tab after the path|/p\tf none 0644 root root P\n|rewritten 1 $rec
+a changed mode|/p f none 0600 root root P\n/q d none 0755 root root Q\n|rewritten 1 $rec
+EOF
 
 # pkginfo: every package with information, sorted by name, the category defaulted, quotes
 # around a value dropped, the first of two lines taken; with names, those in their order.

@@ -4,10 +4,9 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,9 +20,13 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+/* The umask of this process (read once: the tools never change it). */
 mode_t CurrentUmask() {
-  mode_t m = umask(0);
-  umask(m);
+  static const mode_t m = [] {
+    mode_t old = umask(0);
+    umask(old);
+    return old;
+  }();
   return m;
 }
 
@@ -55,7 +58,22 @@ bool WriteAll(int fd, const char *data, size_t size) {
   return true;
 }
 
-bool CopyData(int from, int to) {
+/* Copies size bytes (fewer when the file ends sooner) from the start of from to to, in the
+ * kernel where it can (one call for a file of a package), else through a buffer. */
+bool CopyData(int from, int to, off_t size) {
+  off_t done = 0;
+  while (done < size) {
+    ssize_t n = sendfile(to, from, nullptr, static_cast<size_t>(size - done));
+    if (n > 0) {
+      done += n;
+      continue;
+    }
+    if (n == 0) return true;
+    if (errno == EINTR) continue;
+    if (done == 0 && (errno == EINVAL || errno == ENOSYS)) break;
+    return false;
+  }
+  if (done == size) return true;
   static char buf[1 << 17];
   for (;;) {
     ssize_t n = read(from, buf, sizeof buf);
@@ -66,6 +84,52 @@ bool CopyData(int from, int to) {
     if (n == 0) return true;
     if (!WriteAll(to, buf, static_cast<size_t>(n))) return false;
   }
+}
+
+/* A user or group id of a passwd or group line: at most 10 digits, below (id_t)-1. */
+bool ParseId(std::string_view s, long *value) {
+  if (!AllDigits(s) || s.size() > 10) return false;
+  unsigned long long v = 0;
+  for (char c : s) v = v * 10 + static_cast<unsigned long long>(c - '0');
+  if (v >= 0xffffffffULL) return false;
+  *value = static_cast<long>(v);
+  return true;
+}
+
+/* The id (third field) of the first line "name:...:id:..." of the text of /etc/passwd or
+ * /etc/group, or -1 when no line names it. */
+long IdFromFile(const std::string &text, std::string_view name) {
+  std::string_view rest(text);
+  while (!rest.empty()) {
+    size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    size_t c1 = line.find(':');
+    if (c1 == std::string_view::npos || line.substr(0, c1) != name) continue;
+    size_t c2 = line.find(':', c1 + 1);
+    if (c2 == std::string_view::npos) continue;
+    size_t c3 = line.find(':', c2 + 1);
+    long id;
+    if (ParseId(line.substr(c2 + 1, c3 == std::string_view::npos ? c3 : c3 - c2 - 1), &id))
+      return id;
+  }
+  return -1;
+}
+
+/* Name (from file, read once) or number to an id, cached per name; -1 when unknown. */
+long LookupId(std::map<std::string, long> *cache, std::string *text, bool *read, const char *file,
+              const std::string &name) {
+  auto it = cache->find(name);
+  if (it != cache->end()) return it->second;
+  if (!*read) {
+    *read = true;
+    if (!ReadFile(file, text)) text->clear();
+  }
+  long id = name.empty() ? -1 : IdFromFile(*text, name);
+  unsigned long n;
+  if (id < 0 && SmallNumber(name, &n)) id = static_cast<long>(n);
+  cache->emplace(name, id);
+  return id;
 }
 
 }  // namespace
@@ -151,21 +215,24 @@ bool ReadFile(const std::string &path, std::string *text) {
     errno = err;
     return false;
   }
-  text->clear();
-  text->reserve(static_cast<size_t>(st.st_size));
-  char buf[65536];
+  // Room for the whole file and one byte more: one read takes it, the next one sees its end.
+  size_t have = 0;
+  text->resize(static_cast<size_t>(st.st_size) + 1);
   for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
+    if (have == text->size()) text->resize(text->size() * 2);
+    ssize_t n = read(fd, &(*text)[have], text->size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
       int err = errno;
       close(fd);
+      text->clear();
       errno = err;
       return false;
     }
     if (n == 0) break;
-    text->append(buf, static_cast<size_t>(n));
+    have += static_cast<size_t>(n);
   }
+  text->resize(have);
   close(fd);
   return true;
 }
@@ -228,35 +295,21 @@ bool ParseMode(std::string_view text, mode_t *mode) {
 
 bool LookupUser(const std::string &name, uid_t *uid) {
   static std::map<std::string, long> cache;
-  auto it = cache.find(name);
-  if (it == cache.end()) {
-    long id = -1;
-    unsigned long n;
-    if (struct passwd *pw = name.empty() ? nullptr : getpwnam(name.c_str()))
-      id = static_cast<long>(pw->pw_uid);
-    else if (SmallNumber(name, &n))
-      id = static_cast<long>(n);
-    it = cache.emplace(name, id).first;
-  }
-  if (it->second < 0) return false;
-  *uid = static_cast<uid_t>(it->second);
+  static std::string text;
+  static bool read = false;
+  long id = LookupId(&cache, &text, &read, "/etc/passwd", name);
+  if (id < 0) return false;
+  *uid = static_cast<uid_t>(id);
   return true;
 }
 
 bool LookupGroup(const std::string &name, gid_t *gid) {
   static std::map<std::string, long> cache;
-  auto it = cache.find(name);
-  if (it == cache.end()) {
-    long id = -1;
-    unsigned long n;
-    if (struct group *gr = name.empty() ? nullptr : getgrnam(name.c_str()))
-      id = static_cast<long>(gr->gr_gid);
-    else if (SmallNumber(name, &n))
-      id = static_cast<long>(n);
-    it = cache.emplace(name, id).first;
-  }
-  if (it->second < 0) return false;
-  *gid = static_cast<gid_t>(it->second);
+  static std::string text;
+  static bool read = false;
+  long id = LookupId(&cache, &text, &read, "/etc/group", name);
+  if (id < 0) return false;
+  *gid = static_cast<gid_t>(id);
   return true;
 }
 
@@ -301,21 +354,49 @@ bool ApplyAttributes(const std::string &path, const std::string &mode, const std
   return true;
 }
 
-bool InstallFile(const std::string &from, const std::string &target, const std::string &mode,
-                 const std::string &owner, const std::string &group) {
+bool ApplyAttributesStat(const std::string &path, const struct stat &st, const std::string &mode,
+                         const std::string &owner, const std::string &group) {
   Wanted w;
-  if (!ResolveAttributes(mode, owner, group, &w)) {
-    errno = EINVAL;
-    return false;
+  if (!ResolveAttributes(mode, owner, group, &w)) return false;
+  // A change of owner may clear set-id bits: then the mode is decided after it, as usual.
+  if ((w.uid != static_cast<uid_t>(-1) && w.uid != st.st_uid) ||
+      (w.gid != static_cast<gid_t>(-1) && w.gid != st.st_gid))
+    return ApplyAttributes(path, mode, owner, group);
+  if (!w.setMode) return true;
+  mode_t m = w.mode;
+  if (S_ISDIR(st.st_mode)) m |= st.st_mode & (S_ISUID | S_ISGID);
+  return (st.st_mode & 07777) == m || chmod(path.c_str(), m) == 0;
+}
+
+int OpenSource(const std::string &path, struct stat *st) {
+  // O_NONBLOCK: a FIFO in the package must not block the open (it is refused below).
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return -1;
+  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    int err = S_ISREG(st->st_mode) ? errno : EINVAL;
+    close(fd);
+    errno = err;
+    return -1;
   }
-  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat src;
-  if (fstat(in, &src) != 0 || !S_ISREG(src.st_mode)) {
-    close(in);
-    errno = EINVAL;
+  return fd;
+}
+
+namespace {
+
+/* Fills out, a new file open for writing, with the data of in, then gives it its owner and
+ * mode. */
+bool FillFile(int in, const struct stat &src, int out, const Wanted &w) {
+  if (!CopyData(in, out, src.st_size)) return false;
+  // Owner before mode: changing the owner clears set-id bits.
+  if ((w.uid != static_cast<uid_t>(-1) || w.gid != static_cast<gid_t>(-1)) &&
+      fchown(out, w.uid, w.gid) != 0)
     return false;
-  }
+  return fchmod(out, w.mode) == 0;
+}
+
+/* Replaces the existing target: a new file beside it, renamed over it. */
+bool ReplaceFile(int in, const struct stat &src, const std::string &target, Wanted w,
+                 const std::string &owner, const std::string &group) {
   struct stat old;
   bool hadFile = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
   if (!w.setMode) w.mode = hadFile ? (old.st_mode & 07777) : (src.st_mode & 0777 & ~CurrentUmask());
@@ -325,24 +406,11 @@ bool InstallFile(const std::string &from, const std::string &target, const std::
   char name[32];
   snprintf(name, sizeof name, "/.pkgadd%ld", static_cast<long>(getpid()));
   std::string copy = DirName(target) + name;
-  if (unlink(copy.c_str()) != 0 && errno != ENOENT) {
-    close(in);
-    return false;
-  }
+  if (unlink(copy.c_str()) != 0 && errno != ENOENT) return false;
   int out = open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (out < 0) {
-    int err = errno;
-    close(in);
-    errno = err;
-    return false;
-  }
-  bool ok = CopyData(in, out);
-  // Owner before mode: changing the owner clears set-id bits.
-  if (ok && (w.uid != static_cast<uid_t>(-1) || w.gid != static_cast<gid_t>(-1)))
-    ok = fchown(out, w.uid, w.gid) == 0;
-  if (ok) ok = fchmod(out, w.mode) == 0;
+  if (out < 0) return false;
+  bool ok = FillFile(in, src, out, w);
   int err = errno;
-  close(in);
   if (close(out) != 0 && ok) {
     ok = false;
     err = errno;
@@ -355,6 +423,49 @@ bool InstallFile(const std::string &from, const std::string &target, const std::
     unlink(copy.c_str());
     errno = err;
   }
+  return ok;
+}
+
+}  // namespace
+
+bool InstallFileFrom(int in, const struct stat &src, const std::string &target,
+                     const std::string &mode, const std::string &owner, const std::string &group) {
+  Wanted w;
+  if (!ResolveAttributes(mode, owner, group, &w)) {
+    errno = EINVAL;
+    return false;
+  }
+  // Nothing there yet: the file is made in place (a file, a link or anything else there makes
+  // this fail, and goes the other way).
+  int out = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (out < 0) {
+    if (errno != EEXIST) return false;
+    // Something is there (a file, a link, anything): replaced, never written through.
+    return ReplaceFile(in, src, target, w, owner, group);
+  }
+  if (!w.setMode) w.mode = src.st_mode & 0777 & ~CurrentUmask();
+  bool ok = FillFile(in, src, out, w);
+  int err = errno;
+  if (close(out) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    unlink(target.c_str());  // made by this call: no half-written file stays
+    errno = err;
+  }
+  return ok;
+}
+
+bool InstallFile(const std::string &from, const std::string &target, const std::string &mode,
+                 const std::string &owner, const std::string &group) {
+  struct stat src;
+  int in = OpenSource(from, &src);
+  if (in < 0) return false;
+  bool ok = InstallFileFrom(in, src, target, mode, owner, group);
+  int err = errno;
+  close(in);
+  errno = err;
   return ok;
 }
 
@@ -420,11 +531,22 @@ bool ContentsHolds(const Contents *db, std::string_view record) {
   if (!db->records.empty()) return false;
   const std::string_view path = FirstField(record);
   if (path.empty()) return false;
+  // Every place the path's text occurs; it is a record's path when only blanks stand before
+  // it on its line and a blank or the line's end after it.
+  const std::string_view text(db->text);
   bool found = false;
-  for (std::string_view line : Lines(db->text)) {
-    if (FirstField(line) != path) continue;
-    if (found || line != record) return false;
-    found = true;
+  size_t at = 0;
+  while ((at = text.find(path, at)) != std::string_view::npos) {
+    size_t start = at;
+    while (start > 0 && IsBlank(text[start - 1])) start--;
+    size_t after = at + path.size();
+    size_t end = text.find('\n', after);
+    if (end == std::string_view::npos) end = text.size();
+    if ((start == 0 || text[start - 1] == '\n') && (after == end || IsBlank(text[after]))) {
+      if (found || text.substr(start, end - start) != record) return false;
+      found = true;
+    }
+    at = end;
   }
   return found;
 }

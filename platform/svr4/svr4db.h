@@ -12,6 +12,7 @@
 #ifndef PLATFORM_SVR4_SVR4DB_H
 #define PLATFORM_SVR4_SVR4DB_H
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <deque>
@@ -65,18 +66,32 @@ bool MakeDirs(const std::string &path);
  * octal, owners and groups names or numbers. Returns false when one of them fails. */
 bool ApplyAttributes(const std::string &path, const std::string &mode, const std::string &owner,
                      const std::string &group);
+/* As ApplyAttributes, for a path whose lstat is *st and that is not a symbolic link: only
+ * what differs from *st is changed (no call at all when nothing does). */
+bool ApplyAttributesStat(const std::string &path, const struct stat &st, const std::string &mode,
+                         const std::string &owner, const std::string &group);
 /* Octal mode text to a mode (at most 07777). False when it is not one. */
 bool ParseMode(std::string_view text, mode_t *mode);
-/* User name or number to a user id (looked up once per name). False when unknown. */
+/* User name or number to a user id: the name's entry in /etc/passwd, else a number (looked up
+ * once per name). False when unknown. The tools read the file themselves: they are linked
+ * statically, without the C library's name-service modules. */
 bool LookupUser(const std::string &name, uid_t *uid);
-/* Group name or number to a group id (looked up once per name). False when unknown. */
+/* Group name or number to a group id, from /etc/group as LookupUser does. */
 bool LookupGroup(const std::string &name, gid_t *gid);
 
-/* Installs a copy of the regular file from at target: a new file beside target, renamed over
- * it, so target is never seen half written and a link at target is replaced, not followed.
- * Mode, owner and group as ApplyAttributes takes them; a "?" keeps what a regular file at
- * target had, or for a new file takes the source's mode less the umask and this process's
- * owner. Returns false (target as it was) on any failure. */
+/* Opens the regular file path for reading (never waiting on a FIFO) and fills *st. Returns
+ * the descriptor (the caller closes it), or -1 with errno set (EINVAL: not a regular file). */
+int OpenSource(const std::string &path, struct stat *st);
+/* Installs a copy of the regular file open at in (its fstat in *src) at target. A target that
+ * does not exist yet is created in place, exclusively and without following a link; an
+ * existing one is replaced by a new file beside it renamed over it, so a link at target is
+ * replaced, not followed, and target is never seen half written. Mode, owner and group as
+ * ApplyAttributes takes them; a "?" keeps what a regular file at target had, or for a new
+ * file takes the source's mode less the umask and this process's owner. Returns false on any
+ * failure, with target as it was (a target it created is removed again). in is not closed. */
+bool InstallFileFrom(int in, const struct stat &src, const std::string &target,
+                     const std::string &mode, const std::string &owner, const std::string &group);
+/* InstallFileFrom with the file at path from. */
 bool InstallFile(const std::string &from, const std::string &target, const std::string &mode,
                  const std::string &owner, const std::string &group);
 
@@ -117,7 +132,8 @@ std::string ContentsOpenError(ContentsStatus status, const std::string &root);
 void ContentsPut(Contents *db, const std::string &record);
 /* True when the file as read holds record as the one record of its path, byte for byte, and
  * nothing was recorded in this run: recording it again would change nothing, so a caller may
- * end with ContentsClose and leave the file untouched. */
+ * end with ContentsClose and leave the file untouched. Looks for the path's lines only; the
+ * other records are not parsed. */
 bool ContentsHolds(const Contents *db, std::string_view record);
 /* Writes the records back (through a new file renamed into place, keeping the file's mode
  * and owner, or 0666 less the umask for a new file) and releases the lock. Returns false,
