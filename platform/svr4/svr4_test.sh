@@ -170,6 +170,11 @@ Installation of <TLVNnew> failed. 1" "$out $?"
 check_eq "nothing half written stays" "free planted ro 600" \
   "$(ls -A "$R/new/n" | paste -sd' ') $(stat -c %a "$R/new/n/ro")"
 check_eq "the contents file keeps the failed paths' records" "$before" "$(cat "$C")"
+rm "$w/reloc/n/big" && mkfifo "$w/reloc/n/big"
+out=$(timeout 10 "$bin/pkgadd" -R "$R" -d "$t/media" TLVNnew 2>&1 </dev/null)
+rc=$?
+check_eq "a FIFO in the package is refused, not waited on" \
+  "pkgadd: ERROR: $w/reloc/n/big is missing from the package 1" "$(grep big <<<"$out") $rc"
 
 # The base directory is asked for on a terminal.
 out=$(printf '  /answer  \n' | script -qec "'$bin/pkgadd' -R '$R' -d '$t/media' TLVNattr" /dev/null)

@@ -372,8 +372,8 @@ int OpenSource(const std::string &path, struct stat *st) {
   // O_NONBLOCK: a FIFO in the package must not block the open (it is refused below).
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return -1;
-  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
-    int err = S_ISREG(st->st_mode) ? errno : EINVAL;
+  int err = fstat(fd, st) != 0 ? errno : S_ISREG(st->st_mode) ? 0 : EINVAL;
+  if (err != 0) {
     close(fd);
     errno = err;
     return -1;
