@@ -2,8 +2,11 @@
 # Times a fresh install and an upgrade of a large package with the real setup in the
 # end-to-end sandbox, with the SVR4 stand-ins the e2e scenarios use.
 #
-# usage: bench/install_bench.sh [-r RUNS] [-n FILES] [-m MEGABYTES]
+# usage: bench/install_bench.sh [-r RUNS] [-n FILES] [-m MEGABYTES] [-b BASE_BUILD_DIR]
 #   (defaults: 3 runs of a package of 2000 files, 44 MB; run as root, after a build)
+#   -b: compare the stand-ins of another build with this build's: every run installs and
+#   upgrades with the base build's, then with this build's, so that both see the same load
+#   of a shared machine; the medians are printed for each.
 #
 # The package tree (reloc/ files in 40 directories, a few absolute files, two links) goes
 # through tools/mkmedium (1 MiB pieces) onto /cdrom/bench. Each run removes the earlier
@@ -22,14 +25,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 export SOURCE_DIR=${SOURCE_DIR:-$(cd "$here/.." && pwd)}
 export BUILD_DIR=${BUILD_DIR:-$SOURCE_DIR/build}
 export SETUP_BIN=${SETUP_BIN:-$BUILD_DIR/setup}
-runs=3 files=2000 megabytes=44
-while getopts r:n:m: opt; do
+runs=3 files=2000 megabytes=44 base_build=
+while getopts r:n:m:b: opt; do
   case $opt in
     r) runs=$OPTARG ;;
     n) files=$OPTARG ;;
     m) megabytes=$OPTARG ;;
+    b) base_build=$OPTARG ;;
     *)
-      echo "usage: install_bench.sh [-r RUNS] [-n FILES] [-m MEGABYTES]" >&2
+      echo "usage: install_bench.sh [-r RUNS] [-n FILES] [-m MEGABYTES] [-b BASE_BUILD_DIR]" >&2
       exit 2
       ;;
   esac
@@ -43,6 +47,12 @@ for v in "$runs" "$files" "$megabytes"; do
 done
 [ "$files" -ge 20 ] || { echo "install_bench: at least 20 files" >&2; exit 2; }
 command -v cc >/dev/null || { echo "install_bench: no C compiler (cc)" >&2; exit 2; }
+tools="pkgadd pkginfo installf"
+if [ -n "$base_build" ]; then
+  for t in $tools; do
+    [ -x "$base_build/svr4/$t" ] || { echo "install_bench: $base_build/svr4/$t is not built" >&2; exit 2; }
+  done
+fi
 
 SB_TIMEOUT=${SB_TIMEOUT:-3600} # per setup run
 . "$SOURCE_DIR/tests/e2e/sandbox.sh"
@@ -145,7 +155,7 @@ rm -rf "$tree"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-timed() { # what: runs setup from the medium, prints and keeps the figures
+timed() { # what: runs setup from the medium, prints and keeps the figures under what
   local w= s= c= st=
   sb_sh 'rm -f /tmp/usage'
   sb_run -- /usr/local/bin/runusage /tmp/usage /cdrom/bench/setup
@@ -155,9 +165,20 @@ timed() { # what: runs setup from the medium, prints and keeps the figures
     sb_finish
   fi
   check_eq "$1: setup ends with status 0" 0 "${st:-none}"
-  printf '  %-8s wall %6.2f s   setup CPU %5.2f s   children CPU %6.2f s\n' "$1" "$w" "$s" "$c"
-  echo "$w $s $c" >>"$host/$1.times"
+  printf '  %-13s wall %6.2f s   setup CPU %5.2f s   children CPU %6.2f s\n' "$1" "$w" "$s" "$c"
+  echo "$w $s $c" >>"$host/${1// /_}.times"
 }
+
+# The builds compared: "-" (this build's stand-ins only, as il_start put them) or "base" and
+# "this", each kept inside and copied to /usr/sbin before its runs.
+variants=-
+if [ -n "$base_build" ]; then
+  variants="base this"
+  for t in $tools; do
+    sb_put "$base_build/svr4/$t" "/usr/local/lib/svr4-base/$t" 755
+    sb_put "$BUILD_DIR/svr4/$t" "/usr/local/lib/svr4-this/$t" 755
+  done
+fi
 
 # What a process start costs in the sandbox right now: the upgrade's own design starts two
 # shells and two programs per file (installf and cp through system()), so on a busy machine
@@ -169,29 +190,36 @@ floor=$(awk -v w="${w:-0}" -v n="$files" 'BEGIN { printf "%.2f ms; x 2 x %d file
 echo "sh -c program: $floor (the upgrade's per-file commands alone)"
 
 for r in $(seq 1 "$runs"); do
-  sb_sh 'rm -rf /opt/Orvel /var/sadm /tmp/OrvelInstall /usr/share/doc/orvel-vpxx
-    rm -rf /usr/share/doc/orvel-bench /tmp/setup.log /var/spool/Orvel'
   echo "run $r:"
-  timed fresh
-  check "fresh: contents file lists every file" \
-    test "$(sb_sh 'grep -c " f none .* TLVNvpxx$" /var/sadm/install/contents')" -eq "$files"
-  if [ "$r" = 1 ]; then
-    # What one installf call of the upgrade costs, with the sh -c around it as the upgrade
-    # runs it: a record the contents file already holds, as for every file of the upgrade.
-    sb_run -- /usr/local/bin/runusage /tmp/usage /bin/sh -c 'i=0; while [ $i -lt 500 ]; do
-      /bin/sh -c "/usr/sbin/installf -c none TLVNvpxx /opt/Orvel/vpxx/README f 0644 root root 1>/dev/null 2>/dev/null"
-      i=$((i + 1)); done'
-    read -r w _ < <(sb_cat /tmp/usage 2>/dev/null)
-    awk -v w="${w:-0}" 'BEGIN { printf "sh -c installf (unchanged record): %.2f ms\n", w * 2 }'
-  fi
-  timed upgrade
+  for v in $variants; do
+    if [ "$v" = - ]; then v=; else sb_sh "cp /usr/local/lib/svr4-$v/* /usr/sbin/"; fi
+    sb_sh 'rm -rf /opt/Orvel /var/sadm /tmp/OrvelInstall /usr/share/doc/orvel-vpxx
+      rm -rf /usr/share/doc/orvel-bench /tmp/setup.log /var/spool/Orvel'
+    timed "${v:+$v }fresh"
+    check "fresh: contents file lists every file" \
+      test "$(sb_sh 'grep -c " f none .* TLVNvpxx$" /var/sadm/install/contents')" -eq "$files"
+    if [ "$r" = 1 ]; then
+      # What one installf call of the upgrade costs, with the sh -c around it as the upgrade
+      # runs it: a record the contents file already holds, as for every file of the upgrade.
+      sb_run -- /usr/local/bin/runusage /tmp/usage /bin/sh -c 'i=0; while [ $i -lt 500 ]; do
+        /bin/sh -c "/usr/sbin/installf -c none TLVNvpxx /opt/Orvel/vpxx/README f 0644 root root 1>/dev/null 2>/dev/null"
+        i=$((i + 1)); done'
+      read -r w _ < <(sb_cat /tmp/usage 2>/dev/null)
+      awk -v w="${w:-0}" -v v="${v:+$v }" \
+        'BEGIN { printf "  %ssh -c installf (unchanged record): %.2f ms\n", v, w * 2 }'
+    fi
+    timed "${v:+$v }upgrade"
+  done
 done
 
 echo "medians of $runs run(s) ($files files, $megabytes MB):"
-for what in fresh upgrade; do
-  printf '  %-8s wall %6.2f s   setup CPU %5.2f s   children CPU %6.2f s\n' "$what" \
-    "$(cut -d' ' -f1 "$host/$what.times" | median)" \
-    "$(cut -d' ' -f2 "$host/$what.times" | median)" \
-    "$(cut -d' ' -f3 "$host/$what.times" | median)"
+for v in $variants; do
+  [ "$v" = - ] && v=
+  for what in fresh upgrade; do
+    f="$host/${v:+${v}_}$what.times"
+    printf '  %-13s wall %6.2f s   setup CPU %5.2f s   children CPU %6.2f s\n' "${v:+$v }$what" \
+      "$(cut -d' ' -f1 "$f" | median)" "$(cut -d' ' -f2 "$f" | median)" \
+      "$(cut -d' ' -f3 "$f" | median)"
+  done
 done
 sb_finish
