@@ -257,6 +257,8 @@ bool MakeDirs(const std::string &path) {
     errno = ENOENT;
     return false;
   }
+  // Mostly only the last level is missing: one call makes it.
+  if (errno == ENOENT && mkdir(path.c_str(), 0777) == 0) return true;
   mode_t um = CurrentUmask();
   size_t pos = 0;
   while (pos < path.size()) {
