@@ -116,21 +116,31 @@ long IdFromFile(const std::string &text, std::string_view name) {
   return -1;
 }
 
-/* Name (from file, read once) or number to an id, cached per name; -1 when unknown. */
-long LookupId(std::map<std::string, long> *cache, std::string *text, bool *read, const char *file,
-              const std::string &name) {
-  auto it = cache->find(name);
-  if (it != cache->end()) return it->second;
-  if (!*read) {
-    *read = true;
-    if (!ReadFile(file, text)) text->clear();
+/* The names of /etc/passwd or /etc/group: the file is read at the first lookup, and every
+ * name asked for is kept with its id. */
+struct NameTable {
+  const char *file;
+  std::map<std::string, long> cache;
+  std::string text;
+  bool read = false;
+
+  explicit NameTable(const char *path) : file(path) {}
+
+  /* Name (from the file) or number to an id; -1 when unknown. */
+  long Lookup(const std::string &name) {
+    auto it = cache.find(name);
+    if (it != cache.end()) return it->second;
+    if (!read) {
+      read = true;
+      if (!ReadFile(file, &text)) text.clear();
+    }
+    long id = name.empty() ? -1 : IdFromFile(text, name);
+    unsigned long n;
+    if (id < 0 && SmallNumber(name, &n)) id = static_cast<long>(n);
+    cache.emplace(name, id);
+    return id;
   }
-  long id = name.empty() ? -1 : IdFromFile(*text, name);
-  unsigned long n;
-  if (id < 0 && SmallNumber(name, &n)) id = static_cast<long>(n);
-  cache->emplace(name, id);
-  return id;
-}
+};
 
 }  // namespace
 
@@ -296,20 +306,16 @@ bool ParseMode(std::string_view text, mode_t *mode) {
 }
 
 bool LookupUser(const std::string &name, uid_t *uid) {
-  static std::map<std::string, long> cache;
-  static std::string text;
-  static bool read = false;
-  long id = LookupId(&cache, &text, &read, "/etc/passwd", name);
+  static NameTable users("/etc/passwd");
+  long id = users.Lookup(name);
   if (id < 0) return false;
   *uid = static_cast<uid_t>(id);
   return true;
 }
 
 bool LookupGroup(const std::string &name, gid_t *gid) {
-  static std::map<std::string, long> cache;
-  static std::string text;
-  static bool read = false;
-  long id = LookupId(&cache, &text, &read, "/etc/group", name);
+  static NameTable groups("/etc/group");
+  long id = groups.Lookup(name);
   if (id < 0) return false;
   *gid = static_cast<gid_t>(id);
   return true;
