@@ -96,26 +96,6 @@ bool ParseId(std::string_view s, long *value) {
   return true;
 }
 
-/* The id (third field) of the first line "name:...:id:..." of the text of /etc/passwd or
- * /etc/group, or -1 when no line names it. */
-long IdFromFile(const std::string &text, std::string_view name) {
-  std::string_view rest(text);
-  while (!rest.empty()) {
-    size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    size_t c1 = line.find(':');
-    if (c1 == std::string_view::npos || line.substr(0, c1) != name) continue;
-    size_t c2 = line.find(':', c1 + 1);
-    if (c2 == std::string_view::npos) continue;
-    size_t c3 = line.find(':', c2 + 1);
-    long id;
-    if (ParseId(line.substr(c2 + 1, c3 == std::string_view::npos ? c3 : c3 - c2 - 1), &id))
-      return id;
-  }
-  return -1;
-}
-
 /* The names of /etc/passwd or /etc/group: the file is read at the first lookup, and every
  * name asked for is kept with its id. */
 struct NameTable {
@@ -143,6 +123,24 @@ struct NameTable {
 };
 
 }  // namespace
+
+long IdFromFile(const std::string &text, std::string_view name) {
+  std::string_view rest(text);
+  while (!rest.empty()) {
+    size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    size_t c1 = line.find(':');
+    if (c1 == std::string_view::npos || line.substr(0, c1) != name) continue;
+    size_t c2 = line.find(':', c1 + 1);
+    if (c2 == std::string_view::npos) continue;
+    size_t c3 = line.find(':', c2 + 1);
+    long id;
+    if (ParseId(line.substr(c2 + 1, c3 == std::string_view::npos ? c3 : c3 - c2 - 1), &id))
+      return id;
+  }
+  return -1;
+}
 
 void Error(const char *prog, const std::string &text) {
   fflush(stdout);

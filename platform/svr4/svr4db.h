@@ -78,6 +78,10 @@ bool ParseMode(std::string_view text, mode_t *mode);
 bool LookupUser(const std::string &name, uid_t *uid);
 /* Group name or number to a group id, from /etc/group as LookupUser does. */
 bool LookupGroup(const std::string &name, gid_t *gid);
+/* The id (third field) of the first line "name:x:id..." of text, the contents of /etc/passwd
+ * or /etc/group; lines without a third field or whose third field is not a number below
+ * 4294967295 are passed over. -1 when no line names it. */
+long IdFromFile(const std::string &text, std::string_view name);
 
 /* Opens the regular file path for reading (never waiting on a FIFO) and fills *st. Returns
  * the descriptor (the caller closes it), or -1 with errno set (EINVAL: not a regular file). */
